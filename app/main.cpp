@@ -1,0 +1,47 @@
+// Fenu2: CT reconstruction workbench for the beamline.
+
+#include "app/optiontable.h"
+#include "app/startup.h"
+#include "mainwindow/body.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+#include <QTimer>
+#include <QTranslator>
+
+int main(int argc, char** argv)
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    // The configuration file is read before the application object exists so
+    // that a window-less run (also "-nw" written in the file) can choose the
+    // offscreen platform and run on a machine without a display.
+    const StartupPlan plan = prepareStartup(options(), args);
+    if (plan.noWindow && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QTranslator translator;
+    app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    installTranslation(app, translator, plan);
+
+    auto* body = new Body;
+    QObject::connect(body, &Body::finishing, &app, &QApplication::quit);
+    if (!plan.noWindow) {
+        body->show();
+        body->resize(1, 1);
+    }
+    if (plan.loadBatch)
+        body->batchLoad(plan.batchFile);
+    if (plan.execBatch)
+        body->batchExec();
+    // Nothing can close a window that is never shown; a window-less run ends
+    // by itself once start-up (and later the batch run) is over.
+    if (plan.noWindow)
+        QTimer::singleShot(0, &app, &QApplication::quit);
+
+    const int rc = app.exec();
+    delete body;
+    return rc;
+}

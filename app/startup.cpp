@@ -1,0 +1,47 @@
+#include "app/startup.h"
+
+#include "app/optiontable.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QTranslator>
+
+static QString nonEmpty(const QString& text, const QString& fallback)
+{
+    return text.isEmpty() ? fallback : text;
+}
+
+StartupPlan prepareStartup(OptionTable& table, const QStringList& args)
+{
+    StartupPlan plan;
+    table.parseArgs(args);
+
+    const QString defaultConfig = plan.configFile;
+    if (table.contains(QStringLiteral("-c")))
+        plan.configFile = nonEmpty(table.value(QStringLiteral("-c")), defaultConfig);
+    if (table.contains(QStringLiteral("-config")))
+        plan.configFile = nonEmpty(table.value(QStringLiteral("-config")), defaultConfig);
+    table.readConfigFile(plan.configFile);
+
+    setDataRoot(table.value(QStringLiteral("DataRoot"), dataRoot()));
+    if (table.contains(QStringLiteral("-d")))
+        setDataRoot(table.value(QStringLiteral("-d"), dataRoot()));
+
+    plan.english = table.contains(QStringLiteral("-e"));
+    plan.loadBatch = table.contains(QStringLiteral("-b"));
+    if (plan.loadBatch)
+        plan.batchFile = nonEmpty(table.value(QStringLiteral("-b")), plan.batchFile);
+    plan.execBatch = table.contains(QStringLiteral("-x"));
+    plan.noWindow = table.contains(QStringLiteral("-nw"));
+    return plan;
+}
+
+bool installTranslation(QCoreApplication& app, QTranslator& translator, const StartupPlan& plan)
+{
+    if (plan.english)
+        return false;
+    if (!translator.load(QStringLiteral(":Fenu2_ja_JP")))
+        qDebug().noquote() << QStringLiteral("Can't load translation : :Fenu2_ja_JP");
+    app.installTranslator(&translator);
+    return true;
+}

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds Fenu2 and runs every test. Returns ctest's status.
+#   ./test.sh             normal build in build/
+#   ./test.sh --sanitize  clang build with AddressSanitizer and UBSan in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")"
+source tools/ensure-deps.sh
+fenu2_ensure_deps
+
+dir=build
+cmake_args=()
+if [ "${1:-}" = "--sanitize" ]; then
+  dir=build-asan
+  cmake_args=(-DCMAKE_CXX_COMPILER=clang++ -DFENU2_SANITIZE=ON -DFENU2_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
+  export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fi
+fenu2_build "$dir" "${cmake_args[@]}"
+cd "$dir"
+export QT_QPA_PLATFORM=offscreen
+ctest --output-on-failure -j "$(nproc)"

@@ -1,0 +1,147 @@
+#include "tests/support/testutil.h"
+#include "tools/phantom.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+// The generator is the ground truth of many tests, so its files must be
+// exactly what the ITEX readers expect and its numbers must be right.
+class TstPhantom : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fileLayoutByteByByte_data();
+    void fileLayoutByteByByte();
+    void lineIntegralMatchesSummedAttenuation_data();
+    void lineIntegralMatchesSummedAttenuation();
+    void countsFollowBeerLambert();
+    void commandLine();
+};
+
+static quint16 u16(const QByteArray& b, int at)
+{
+    return quint16(uchar(b[at])) | quint16(uchar(b[at + 1]) << 8);
+}
+
+void TstPhantom::fileLayoutByteByByte_data()
+{
+    QTest::addColumn<bool>("his");
+    QTest::addColumn<bool>("vertical");
+    QTest::newRow("img, vertical axis") << false << true;
+    QTest::newRow("his, horizontal axis") << true << false;
+}
+
+void TstPhantom::fileLayoutByteByByte()
+{
+    QFETCH(bool, his);
+    QFETCH(bool, vertical);
+    QTemporaryDir dir;
+    PhantomSpec s;
+    s.width = 40;
+    s.height = 24;
+    s.projections = 5;
+    s.cor = vertical ? 19.5 : 11.5;
+    s.rotAxisVertical = vertical;
+    PhantomOutput out;
+    out.dir = dir.path();
+    out.sequenceFile = his;
+    out.exposureTime = 0.25;
+    const Phantom ph(s);
+    const QStringList files = writePhantomDataSet(ph, out);
+    QCOMPARE(files.size(), his ? 1 : 5);
+
+    QFile f(files.last());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray b = f.readAll();
+    const QByteArray comment = "Prop_ImageWidth=40,Prop_ImageHeight=24,Prop_ExposureTime1=0.25,";
+    QCOMPARE(b.left(2), QByteArray("IM"));
+    QCOMPARE(int(u16(b, 2)), int(comment.size()));
+    QCOMPARE(int(u16(b, 4)), 40);
+    QCOMPARE(int(u16(b, 6)), 24);
+    QCOMPARE(int(u16(b, 12)), 2);
+    QCOMPARE(int(u16(b, 14)), his ? 5 : 1);
+    QCOMPARE(b.mid(16, 48), QByteArray(48, '\0'));
+    QCOMPARE(b.mid(64, comment.size()), comment);
+    const int frameBytes = 40 * 24 * 2;
+    const int frames = his ? 5 : 1;
+    QCOMPARE(int(b.size()), 64 + int(comment.size()) + frames * frameBytes + (frames - 1) * 64);
+
+    // The last frame's pixels are exactly the projection of the last angle.
+    const QVector<uint16_t> expect = ph.projection(4);
+    const int start = 64 + int(comment.size()) + (frames - 1) * (frameBytes + 64);
+    for (int i = 0; i < expect.size(); ++i)
+        QCOMPARE(u16(b, start + 2 * i), expect[i]);
+    QVERIFY(QFile::exists(dir.filePath("flat.img")));
+    QVERIFY(QFile::exists(dir.filePath("dark.img")));
+}
+
+void TstPhantom::lineIntegralMatchesSummedAttenuation_data()
+{
+    QTest::addColumn<double>("u");
+    QTest::addColumn<double>("axial");
+    QTest::addColumn<double>("theta");
+    QTest::newRow("centre ray") << 0.0 << 100.0 << 0.0;
+    QTest::newRow("off centre, oblique") << 23.5 << 70.0 << 0.7;
+    QTest::newRow("through the small parts") << -12.0 << 80.0 << 2.1;
+    QTest::newRow("outside") << 120.0 << 100.0 << 0.3;
+}
+
+// Analytic chords against a fine Riemann sum of the point attenuation.
+void TstPhantom::lineIntegralMatchesSummedAttenuation()
+{
+    QFETCH(double, u);
+    QFETCH(double, axial);
+    QFETCH(double, theta);
+    PhantomSpec s;
+    s.width = 256;
+    s.height = 200;
+    s.cor = 127.5;
+    const Phantom ph(s);
+    const double c = std::cos(theta), sn = std::sin(theta);
+    const double step = 0.01;
+    double sum = 0;
+    for (double l = -200; l < 200; l += step)
+        sum += ph.attenuation(u * c + l * sn, -u * sn + l * c, axial) * step;
+    QVERIFY2(std::abs(ph.lineIntegral(u, axial, theta) - sum) < 2e-3 * std::max(1.0, sum),
+             qPrintable(QStringLiteral("%1 vs %2").arg(ph.lineIntegral(u, axial, theta)).arg(sum)));
+}
+
+void TstPhantom::countsFollowBeerLambert()
+{
+    PhantomSpec s;
+    s.width = 64;
+    s.height = 16;
+    s.projections = 8;
+    s.cor = 30.25;
+    const Phantom ph(s);
+    const QVector<uint16_t> p = ph.projection(3);
+    for (int x : {0, 12, 30, 45, 63}) {
+        const double mu = ph.lineIntegral(x - s.cor, 8, ph.theta(3));
+        const double counts = s.dark + (s.flat - s.dark) * std::exp(-mu);
+        QCOMPARE(int(p[8 * 64 + x]), int(std::lround(counts)));
+    }
+    QCOMPARE(int(p[0]), 40000); // outside the phantom: the flat level
+    for (uint16_t v : ph.darkImage())
+        QCOMPARE(int(v), 100);
+}
+
+void TstPhantom::commandLine()
+{
+    QTemporaryDir dir;
+    const ProcessResult ok = runProcess(FENU2_PHANTOM_EXE,
+                                        {"-W", "32", "-H", "8", "-n", "6", "-a", "h", "-c", "3.5", "--tag",
+                                         "7112_5eV", "--noise", "-o", dir.filePath("set")},
+                                        dir.path());
+    QCOMPARE(ok.exitCode, 0);
+    QVERIFY(QFile::exists(dir.filePath("set/proj-7112_5eV-00005.img")));
+    QVERIFY(QFile::exists(dir.filePath("set/flat-7112_5eV.img")));
+    const ProcessResult bad = runProcess(FENU2_PHANTOM_EXE, {"-W", "32", "-c", "40", "-o", dir.filePath("bad")},
+                                         dir.path());
+    QCOMPARE(bad.exitCode, 2);
+    QVERIFY(!QDir(dir.filePath("bad")).exists());
+}
+
+QTEST_GUILESS_MAIN(TstPhantom)
+#include "tst_phantom.moc"

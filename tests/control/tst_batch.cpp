@@ -76,7 +76,6 @@ private slots:
     void onlyComments();
     void echoAndCmdDiagnostics();
     void missingFileKeepsLines();
-    void rerunStartsAtFirstLine();
     void stopWhileWaiting_data();
     void stopWhileWaiting();
     void loadWhileRunning_data();
@@ -84,7 +83,6 @@ private slots:
     void gotoLoopStoppedByExecutor();
     void controlWordLoopCanBeStopped();
     void longRunOfControlWords();
-    void gotoAcrossLongBatch();
     void oneLineAtATime_data();
     void oneLineAtATime();
 
@@ -180,9 +178,7 @@ void TstBatch::run_data()
         << "# head\n\na 1 # note\n   \nb" << "" << QStringList{"a|1", "", "b"};
     QTest::newRow(":end") << "a\n:end\nb" << "" << QStringList{"a"};
     QTest::newRow(":STOP") << "a\n:STOP\nb" << "" << QStringList{"a"};
-    QTest::newRow(":End with arguments") << "a\n:End now\nb" << "" << QStringList{"a"};
     QTest::newRow(":echo goes on") << "a\n:echo x\n:ECHO y\nb" << "" << QStringList{"a", "b"};
-    QTest::newRow("last line ends the run") << "a\nb" << "" << QStringList{"a", "b"};
     QTest::newRow(":goto forward, label line executed")
         << "a\n:goto :skip\nb\n:skip\nc" << "" << QStringList{"a", ":skip", "c"};
     QTest::newRow(":GOTO to the first of two labels")
@@ -213,7 +209,6 @@ void TstBatch::run_data()
     QTest::newRow("continuation mark before a comment") << "a \\ # more\nb" << "" << QStringList{"a|b"};
     QTest::newRow("continuation into a comment line") << "a \\\n# note\nb" << "" << QStringList{"a", "b"};
     QTest::newRow("continuation on the last line") << "a\nb \\" << "" << QStringList{"a", "b"};
-    QTest::newRow("backslash inside a line") << "a\\b" << "" << QStringList{"a\\b"};
     QTest::newRow("windows line ends") << "a 1\r\nb\r\n" << "" << QStringList{"a|1", "b"};
 }
 
@@ -248,6 +243,7 @@ void TstBatch::echoAndCmdDiagnostics()
     QCOMPARE(capture.lines(), (QStringList{"cmd a", "cmd :echo", ":echo  Hello   world "}));
 }
 
+// Also: a second run starts again at the first line.
 void TstBatch::missingFileKeepsLines()
 {
     MessageCapture capture;
@@ -262,18 +258,6 @@ void TstBatch::missingFileKeepsLines()
     QCOMPARE(capture.count(QStringLiteral("Can't open")), 1);
     QVERIFY(capture.lines().contains(QStringLiteral("Can't open batch file ") + missing));
     QCOMPARE(body->trace, (QStringList{"a", "b", "a", "b"}));
-}
-
-void TstBatch::rerunStartsAtFirstLine()
-{
-    MessageCapture quiet;
-    QVERIFY(runToEnd(QStringLiteral("a\n:end\nb")));
-    QSignalSpy ended(body, &FakeBody::runEnded);
-    emit body->callBatchExec();
-    QVERIFY(ended.wait());
-    syncWithBatch();
-    QCOMPARE(body->trace, (QStringList{"a", "a"}));
-    QCOMPARE(body->ended, 2);
 }
 
 // A run waiting for a long command (a reconstruction run) is switched off;
@@ -383,20 +367,6 @@ void TstBatch::longRunOfControlWords()
     QCOMPARE(body->trace, QStringList{"last"});
     QCOMPARE(capture.count(QStringLiteral("cmd :echo")), n);
     QCOMPARE(capture.lines().value(2 * n - 1), QStringLiteral(":echo %1").arg(n - 1));
-}
-
-void TstBatch::gotoAcrossLongBatch()
-{
-    const int n = 100000;
-    QString text = QStringLiteral("first\n:goto :far\n");
-    for (int i = 0; i < n; ++i)
-        text += QStringLiteral("filler %1\n").arg(i);
-    text += QStringLiteral(":far\nlast\n");
-    MessageCapture quiet;
-    QVERIFY(runToEnd(text, 120000));
-    syncWithBatch();
-    QCOMPARE(body->trace, (QStringList{"first", ":far", "last"}));
-    QCOMPARE(onBatch([this] { return batch->loadedLines().size(); }), n + 4);
 }
 
 // Requests that arrive together (a restart, a doubled check-end) must not

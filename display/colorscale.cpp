@@ -28,9 +28,12 @@ static inline int level(double g)
 
 int ColorScale::colorIndex(double v) const
 {
-    const double f = safeQuotient(v - vmin, vmax - vmin);
-    const double g = safeQuotient((f - lo) * 256.0, hi - lo);
-    return level(g);
+    return levelOfFraction(safeQuotient(v - vmin, vmax - vmin));
+}
+
+int ColorScale::levelOfFraction(double f) const
+{
+    return level(safeQuotient((f - lo) * 256.0, hi - lo));
 }
 
 void ColorScale::mapToGrey(const double* values, std::size_t n, uint8_t* grey) const

@@ -15,6 +15,8 @@ ImgDispWCBar::ImgDispWCBar(QWidget* parent) : ImgDisp(parent), cBar(new ColorBar
     connect(cBar, &ColorBar::newBar, this, &ImgDispWCBar::newBar);
     grid2 = new QGridLayout;
     gridLayout()->addLayout(grid2, 1, 0, 1, 2);
+    // The picture takes the height; the controls row stays compact.
+    gridLayout()->setRowStretch(0, 1);
     grid2->addWidget(cBar->controls(), 0, 1);
     setWindowTitle(tr("Image Display with Color Bar"));
 }

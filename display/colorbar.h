@@ -7,11 +7,11 @@
 #include "display/dispb.h"
 
 #include <QPointer>
+#include <QPainter> // complete type for the meta-object of the drawing signals
 
 class DrawText;
 class QCheckBox;
 class QFrame;
-#include <QPainter> // complete type for the meta-object of the drawing signals
 
 namespace Ui {
 class CBarUI;

@@ -4,10 +4,10 @@
 
 #include <QColor>
 #include <QFrame>
+#include <QPainter> // complete type for the meta-object of the drawing signals
 
 class ChCoord;
 class MouseC;
-#include <QPainter> // complete type for the meta-object of the drawing signals
 
 class DispA : public QFrame
 {

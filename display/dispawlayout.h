@@ -3,12 +3,12 @@
 #pragma once
 
 #include <QFrame>
+#include <QPainter> // complete type for the meta-object of the drawing signals
 
 class ChCoord;
 class DispB;
 class MouseC;
 class QGridLayout;
-#include <QPainter> // complete type for the meta-object of the drawing signals
 
 namespace Ui {
 class DispAWLayout;

@@ -5,10 +5,10 @@
 
 #include <QFrame>
 #include <QPoint>
+#include <QPainter> // complete type for the meta-object of the drawing signals
 
 class ChCoord;
 class MouseC;
-#include <QPainter> // complete type for the meta-object of the drawing signals
 
 class DispB : public QFrame
 {

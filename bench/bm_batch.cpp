@@ -99,6 +99,7 @@ BENCHMARK(BM_BatchEchoRun)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecon
 BENCHMARK(BM_BatchCommandRun)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BatchGotoLoop)->Arg(0)->Arg(100000)->Unit(benchmark::kMillisecond);
 
+// FENU2_BENCH_OWN_MAIN: the batch thread needs an application object.
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);

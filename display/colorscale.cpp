@@ -28,13 +28,20 @@ static inline int level(double g)
 
 int ColorScale::colorIndex(double v) const
 {
-    const double f = safeQuotient(v - vmin, vmax - vmin);
-    const double g = safeQuotient((f - lo) * 256.0, hi - lo);
-    return level(g);
+    return levelOfFraction(safeQuotient(v - vmin, vmax - vmin));
+}
+
+int ColorScale::levelOfFraction(double f) const
+{
+    return level(safeQuotient((f - lo) * 256.0, hi - lo));
 }
 
 void ColorScale::mapToGrey(const double* values, std::size_t n, uint8_t* grey) const
 {
+    // Locals, not members: the byte stores could alias the fields and would
+    // force a reload per pixel.
+    const double base = vmin;
+    const double low = lo;
     const double range = vmax - vmin;
     const double marks = hi - lo;
     if (range == 0.0 || marks == 0.0) {
@@ -42,13 +49,14 @@ void ColorScale::mapToGrey(const double* values, std::size_t n, uint8_t* grey) c
             grey[i] = uint8_t(colorIndex(values[i]));
         return;
     }
-    // Same operations in the same order as colorIndex, written so that the
-    // compiler can vectorise the loop.
+    // Same arithmetic as colorIndex. The clamp is written as max then min:
+    // NaN fails "g > 0" and becomes 0 as in level(), and this form lets the
+    // compiler turn the loop into vector code.
     for (std::size_t i = 0; i < n; ++i) {
-        const double f = (values[i] - vmin) / range;
-        double g = (f - lo) * 256.0 / marks;
-        g = g >= 255.0 ? 255.0 : g;
+        const double f = (values[i] - base) / range;
+        double g = (f - low) * 256.0 / marks;
         g = g > 0.0 ? g : 0.0;
-        grey[i] = uint8_t(int(g));
+        g = g < 255.0 ? g : 255.0;
+        grey[i] = uint8_t(int32_t(g));
     }
 }

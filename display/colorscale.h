@@ -19,6 +19,10 @@ public:
     // 255 above it; an undefined quotient (NaN) gives 0.
     int colorIndex(double v) const;
 
+    // Grey level of a place f on the bar (0 bottom, 1 top): the second half
+    // of colorIndex, also used to paint the bar's ramp.
+    int levelOfFraction(double f) const;
+
     // colorIndex of n values, bit for bit the same as the one-value form.
     void mapToGrey(const double* values, std::size_t n, uint8_t* grey) const;
 };

@@ -1,4 +1,81 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP" sourcelanguage="en">
+<context>
+    <name>CBarUI</name>
+    <message>
+        <source>Color Bar</source>
+        <translation>カラーバー</translation>
+    </message>
+    <message>
+        <source>Fix</source>
+        <translation>固定</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>最小</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation>最大</translation>
+    </message>
+</context>
+<context>
+    <name>DispAWLayout</name>
+    <message>
+        <source>Frame</source>
+        <translation>フレーム</translation>
+    </message>
+</context>
+<context>
+    <name>ImgDispWCBar</name>
+    <message>
+        <source>Image Display with Color Bar</source>
+        <translation>カラーバー付き画像表示</translation>
+    </message>
+</context>
+<context>
+    <name>ImgDispWPV</name>
+    <message>
+        <source>Image Display with Position and Value</source>
+        <translation>位置・値表示付き画像表示</translation>
+    </message>
+</context>
+<context>
+    <name>PVFrame</name>
+    <message>
+        <source>X</source>
+        <translation>X</translation>
+    </message>
+    <message>
+        <source>Y</source>
+        <translation>Y</translation>
+    </message>
+    <message>
+        <source>Val:</source>
+        <translation>値:</translation>
+    </message>
+    <message>
+        <source>Scale Reset</source>
+        <translation>表示リセット</translation>
+    </message>
+</context>
+<context>
+    <name>PopDockBase</name>
+    <message>
+        <source>Frame</source>
+        <translation>フレーム</translation>
+    </message>
+    <message>
+        <source>Pop/Dock</source>
+        <translation>別窓/ドック</translation>
+    </message>
+</context>
+<context>
+    <name>SeekCtrl</name>
+    <message>
+        <source>SeekCtrl</source>
+        <translation>画像送り</translation>
+    </message>
+</context>
 </TS>

@@ -1,0 +1,3 @@
+#include "display/rawdisp.h"
+
+RawDisp::RawDisp(QWidget* parent) : ImgDispWPV(parent) {}

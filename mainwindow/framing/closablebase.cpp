@@ -1,0 +1,11 @@
+#include "mainwindow/framing/closablebase.h"
+
+#include <QCloseEvent>
+
+ClosableBase::ClosableBase(QWidget* parent) : QFrame(parent) {}
+
+void ClosableBase::closeEvent(QCloseEvent* e)
+{
+    QFrame::closeEvent(e);
+    emit closed();
+}

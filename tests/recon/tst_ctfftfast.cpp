@@ -80,11 +80,13 @@ void TstCtFftFast::sameBitsAsReference_data()
     QTest::newRow("N 4, axis angles") << 4 << 4 << 0.0 << pi / 2 << 0.0 << 0.0 << 4.0 << 4.0 << 2u;
     QTest::newRow("N 6, odd region") << 6 << 5 << 0.3 << 0.7 << 1.5 << 0.9 << 5.0 << 5.5 << 3u;
     QTest::newRow("N 8, step 0 (t integral)") << 8 << 2 << 0.0 << 0.0 << 0.0 << 0.0 << 8.0 << 8.0 << 4u;
+    QTest::newRow("N 7 (odd, centre between pixels)") << 7 << 6 << 0.2 << 0.9 << 0.0 << 0.0 << 7.0 << 7.0 << 14u;
     QTest::newRow("N 14, half turn") << 14 << 2 << pi << pi << 0.0 << 0.0 << 14.0 << 14.0 << 5u;
     QTest::newRow("N 30, 180 deg set") << 30 << 30 << 0.0 << pi / 30 << 0.0 << 0.0 << 30.0 << 30.0 << 6u;
     QTest::newRow("N 64, negative step") << 64 << 17 << 1.0 << -0.37 << 0.0 << 0.0 << 64.0 << 64.0 << 7u;
     QTest::newRow("N 64, region past the grid") << 64 << 9 << -2.0 << 0.5 << -7.5 << -3.2 << 70.9 << 99.0 << 8u;
     QTest::newRow("N 130, odd interior region") << 130 << 11 << 0.1 << 0.29 << 17.3 << 5.8 << 111.1 << 77.7 << 9u;
+    QTest::newRow("N 301 (odd)") << 301 << 5 << -0.4 << 1.3 << 0.0 << 0.0 << 301.0 << 301.0 << 15u;
     QTest::newRow("N 300, partial tiles") << 300 << 13 << 2.5 << 0.61 << 0.0 << 0.0 << 300.0 << 300.0 << 10u;
     QTest::newRow("N 514, 360 deg set") << 514 << 12 << 0.0 << 2 * pi / 12 << 0.0 << 0.0 << 514.0 << 514.0 << 11u;
     QTest::newRow("N 1024, large angles") << 1024 << 5 << 1e3 << 123.456 << 0.0 << 0.0 << 1024.0 << 1024.0 << 12u;

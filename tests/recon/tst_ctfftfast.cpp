@@ -1,5 +1,4 @@
 #include "recon/backproject.h"
-#include "recon/ctfft.h"
 
 #include <QtTest>
 
@@ -19,8 +18,6 @@ private slots:
     void initTestCase();
     void sameBitsAsReference_data();
     void sameBitsAsReference();
-    void engineOneByOneEqualsBlocked_data();
-    void engineOneByOneEqualsBlocked();
 };
 
 namespace {
@@ -128,57 +125,6 @@ void TstCtFftFast::sameBitsAsReference()
         for (int i = 0; i < m; ++i)
             backProjectFast(single.data(), n, &q.rows[std::size_t(i)], 1, i, origin, step, region, isa);
         QVERIFY2(std::memcmp(single.data(), ref.data(), ref.size() * sizeof(double)) == 0, bpIsaName(isa));
-    }
-}
-
-void TstCtFftFast::engineOneByOneEqualsBlocked_data()
-{
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("rows");
-    QTest::newRow("small") << 9 << 7;
-    QTest::newRow("several tiles") << 301 << 40;
-}
-
-// The panel adds one projection at a time, the workers all at once; through
-// the engine both give the plain loop's numbers on every instruction set.
-void TstCtFftFast::engineOneByOneEqualsBlocked()
-{
-    QFETCH(int, width);
-    QFETCH(int, rows);
-    std::mt19937_64 rng(width * 31 + rows);
-    std::normal_distribution<double> g(0.0, 1.0);
-    std::vector<double> sgm(std::size_t(width) * rows);
-    for (double& v : sgm)
-        v = g(rng);
-    const int n = CtFft::gridSizeFor(width);
-    const CalcRegion region{1.5, 0.0, n - 2.5, double(n)};
-    const double a0 = 0.25, d = M_PI / rows;
-
-    auto run = [&](BpIsa isa, int mode) {
-        CtFft f;
-        f.setIsa(isa);
-        f.setup(n, rows);
-        f.allocResult();
-        for (int i = 0; i < rows; ++i) {
-            f.transform(sgm.data() + std::size_t(i) * width, i);
-            f.filter(i, rows);
-            if (mode == 1)
-                f.backProject(i, region, a0, d);
-            else if (mode == 2)
-                f.backProjectReference(i, region, a0, d);
-        }
-        if (mode == 0)
-            f.backProjectAll(rows, region, a0, d);
-        return f.result();
-    };
-    const std::vector<double> ref = run(BpIsa::Scalar, 2);
-    for (BpIsa isa : availableIsas()) {
-        for (int mode : {0, 1}) {
-            const std::vector<double> r = run(isa, mode);
-            QCOMPARE(r.size(), ref.size());
-            QVERIFY2(std::memcmp(r.data(), ref.data(), ref.size() * sizeof(double)) == 0,
-                     qPrintable(QStringLiteral("%1 mode %2").arg(QLatin1String(bpIsaName(isa))).arg(mode)));
-        }
     }
 }
 

@@ -32,12 +32,14 @@ void bpTrig(double theta, double* c, double* s);
 // Pixel (x, z) lies strictly inside the circle of radius h about (h, h).
 bool bpInsideCircle(int x, int z, double h);
 
-// One filtered projection q (N values; the fast loop also reads kBpPad zeros
-// on both sides) added into result (row z at result + z * n) at angle theta.
+// One filtered projection q (N values) added into result (row z at
+// result + z * n) at angle theta.
 void backProjectReference(double* result, int n, const double* q, double theta, const CalcRegion& region);
 
 // Projections q[0 .. count-1] at angles startAngle + (first + k) * angleStep,
 // accumulated per pixel in that order; bit-identical to calling the
-// reference for k = 0, 1, ... in turn.
+// reference for k = 0, 1, ... in turn. Each row must be readable kBpPad
+// values before and after its N values; what they hold never reaches the
+// result.
 void backProjectFast(double* result, int n, const double* const* q, int count, int first, double startAngle,
                      double angleStep, const CalcRegion& region, BpIsa isa);

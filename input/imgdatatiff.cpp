@@ -83,11 +83,19 @@ PixelKind kindOf(int bits, int format)
 double exifExposure(TIFF* t)
 {
     toff_t exif = 0;
+    if (!TIFFGetField(t, TIFFTAG_EXIFIFD, &exif) || !TIFFReadEXIFDirectory(t, exif))
+        return 0.0;
+    // Rationals come back as float or double depending on how libtiff was built.
+    const TIFFField* field = TIFFFieldWithTag(t, EXIFTAG_EXPOSURETIME);
     double seconds = 0.0;
-    if (TIFFGetField(t, TIFFTAG_EXIFIFD, &exif) && TIFFReadEXIFDirectory(t, exif)
-        && TIFFGetField(t, EXIFTAG_EXPOSURETIME, &seconds) && std::isfinite(seconds) && seconds > 0.0)
-        return seconds;
-    return 0.0;
+    if (field && TIFFFieldSetGetSize(field) == 4) {
+        float f = 0.0f;
+        if (TIFFGetField(t, EXIFTAG_EXPOSURETIME, &f))
+            seconds = f;
+    } else if (field && TIFFFieldSetGetSize(field) == 8) {
+        TIFFGetField(t, EXIFTAG_EXPOSURETIME, &seconds);
+    }
+    return std::isfinite(seconds) && seconds > 0.0 ? seconds : 0.0;
 }
 
 // Checks the page's tags; fills the layout and the size, or says why not.

@@ -5,6 +5,7 @@
 
 #include <QDebug>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -34,12 +35,12 @@ void resample(const double* p, const SgmGeom& g, double* out)
         out[c] = base[c] + frac * (base[c + 1] - base[c]);
 }
 
-// The resampled line of a reference image, or `fallback` everywhere when
-// there is none or it does not match the projections.
-std::vector<double> referenceLine(ImgData* ref, const ImgDatas& set, const SgmGeom& g, int slice, double fallback,
+// The whole detector line of a reference image, or `fallback` everywhere
+// when there is none or it does not match the projections.
+std::vector<double> referenceLine(ImgData* ref, const ImgDatas& set, bool rotAxIsV, int slice, double fallback,
                                   const char* what)
 {
-    std::vector<double> out(std::size_t(g.width), fallback);
+    std::vector<double> out(static_cast<std::size_t>(lineLength(set, rotAxIsV)), fallback);
     if (!ref)
         return out;
     if (ref->width != set.width() || ref->height != set.height()) {
@@ -48,8 +49,13 @@ std::vector<double> referenceLine(ImgData* ref, const ImgDatas& set, const SgmGe
                                   .arg(set.width()).arg(set.height()).arg(ref->fileName);
         return out;
     }
-    std::vector<double> line(std::size_t(lineLength(set, g.rotAxIsV)));
-    readLine(ref, g.rotAxIsV, slice, line.data());
+    readLine(ref, rotAxIsV, slice, out.data());
+    return out;
+}
+
+std::vector<double> resampled(const std::vector<double>& line, const SgmGeom& g)
+{
+    std::vector<double> out(static_cast<std::size_t>(g.width));
     resample(line.data(), g, out.data());
     return out;
 }
@@ -87,8 +93,8 @@ bool genSinogram0(HSgm& hSgm, const ImgDatas& set, bool rotAxIsV, double cor, in
     if (hSgm.isEmpty())
         return false;
 
-    const std::vector<double> i0 = referenceLine(set.i0(), set, g, slice, 1.0, "I0");
-    const std::vector<double> bg = referenceLine(set.bg(), set, g, slice, 0.0, "BG");
+    const std::vector<double> i0 = resampled(referenceLine(set.i0(), set, rotAxIsV, slice, 1.0, "I0"), g);
+    const std::vector<double> bg = resampled(referenceLine(set.bg(), set, rotAxIsV, slice, 0.0, "BG"), g);
     std::vector<double> line(static_cast<std::size_t>(d));
     for (int k = 0; k < hSgm.rows; ++k) {
         ImgData* img = set.image(int((int64_t(s0) + k) % n));
@@ -123,18 +129,46 @@ void checkImageRow(const double* p, int n, double cor, double* out)
 
 namespace {
 
-// Correlation of line a with line b mirrored about t - 0.5, over the window
-// |k - L| < window * L of the 2L positions x_k = k + t - L.
-double mirrorScore(const std::vector<double>& a, const std::vector<double>& b, double t, double window)
+// Pearson correlation of a(u) with b(m - u) over the u within halfWidth of
+// centre: b mirrored about m / 2. The mirror partners of integer positions
+// are integer positions for every m, so nothing is interpolated; an
+// interpolated score would favour whole-pixel shifts, where interpolation
+// smooths least, and miss a fractional centre by up to half a pixel.
+double mirrorCorrelation(const std::vector<double>& a, const std::vector<double>& b, int m, double centre,
+                         double halfWidth)
 {
     const int l = int(a.size());
-    double sum = 0.0;
-    for (int k = 0; k < 2 * l; ++k) {
-        if (!(std::abs(double(k - l)) < window * l))
+    const int first = std::max({0, m - (l - 1), int(std::floor(centre - halfWidth))});
+    const int last = std::min({l - 1, m, int(std::ceil(centre + halfWidth))});
+    double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+    int n = 0;
+    for (int u = first; u <= last; ++u) {
+        if (!(std::abs(u - centre) < halfWidth))
             continue;
-        sum += interpolateLine(a.data(), l, k + t - l) * interpolateLine(b.data(), l, (l - 1 - k) + t);
+        const double x = a[std::size_t(u)], y = b[std::size_t(m - u)];
+        sa += x;
+        sb += y;
+        saa += x * x;
+        sbb += y * y;
+        sab += x * y;
+        ++n;
     }
-    return sum;
+    if (n < 2)
+        return -HUGE_VAL;
+    const double va = saa - sa * sa / n, vb = sbb - sb * sb / n;
+    if (!(va > 0.0) || !(vb > 0.0))
+        return -HUGE_VAL;
+    return (sab - sa * sb / n) / std::sqrt(va * vb);
+}
+
+std::vector<double> normalisedLine(const ImgDatas& set, int idx, bool rotAxIsV, int slice,
+                                   const std::vector<double>& i0, const std::vector<double>& bg)
+{
+    std::vector<double> line(i0.size());
+    readLine(set.image(idx), rotAxIsV, slice, line.data());
+    for (std::size_t u = 0; u < line.size(); ++u)
+        line[u] = ImgDatas::normalise(line[u], i0[u], bg[u]);
+    return line;
 }
 
 } // namespace
@@ -146,63 +180,68 @@ bool guessCor(const ImgDatas& set, const CorGuessInput& in, double* result)
         qDebug().noquote() << "No image to guess the centre of rotation from";
         return false;
     }
-    if (!(in.rangeDeg > 0.0) || !std::isfinite(in.rangeDeg) || !std::isfinite(in.cor)) {
+    const int l = lineLength(set, in.rotAxIsV);
+    if (!(in.rangeDeg > 0.0) || !std::isfinite(in.rangeDeg) || !(std::abs(in.cor) < 4.0 * l)) {
         qDebug().noquote() << QStringLiteral("Can not guess the centre of rotation with a range of %1 degrees from %2")
                                   .arg(in.rangeDeg).arg(in.cor);
         return false;
     }
-    const int l = lineLength(set, in.rotAxIsV);
     const int s0 = in.startImage < 0 || in.startImage >= n ? 0 : in.startImage;
     double j = std::trunc(180.0 / in.rangeDeg * n) + s0;
     if (j == n)
         j -= 1;
     const int j180 = int(std::fmod(j, double(n)));
 
-    std::vector<double> a(static_cast<std::size_t>(l)), b(static_cast<std::size_t>(l));
-    if (l > 0) {
-        readLine(set.image(s0), in.rotAxIsV, in.slice, a.data());
-        readLine(set.image(j180), in.rotAxIsV, in.slice, b.data());
-    }
-    auto score = [&](double t) { return l < 1 ? 0.0 : mirrorScore(a, b, t, in.window); };
+    // Normalised lines are linear in the attenuation, so the two views of
+    // one object are exact mirror images whatever the flat level.
+    const std::vector<double> i0 = referenceLine(set.i0(), set, in.rotAxIsV, in.slice, 1.0, "I0");
+    const std::vector<double> bg = referenceLine(set.bg(), set, in.rotAxIsV, in.slice, 0.0, "BG");
+    const std::vector<double> a = normalisedLine(set, s0, in.rotAxIsV, in.slice, i0, bg);
+    const std::vector<double> b = normalisedLine(set, j180, in.rotAxIsV, in.slice, i0, bg);
+    const double halfWidth = std::isnan(in.window) ? 0.0 : std::clamp(in.window * l, 0.0, 2.0 * l);
+    // Candidates are mirror centres m / 2.
+    auto score = [&](int m, double centre) { return mirrorCorrelation(a, b, m, centre, halfWidth); };
 
-    // The score of t peaks where b is a mirrored about t - 0.5, so the search
-    // runs over t = CoR + 0.5 and the result is taken back by 0.5.
-    double c = in.cor + 0.5;
-    double best = 0.0;
-    double cBest = c;
-    // Every sweep that raises the best score moves along the whole-pixel
-    // lattice inside a finite support, so this bound is never the reason to stop.
-    const int maxSweeps = 4 * l + 4;
-    for (int sweep = 0; sweep < maxSweeps; ++sweep) {
+    // Coarse: whole pixels from the current CoR, 10 to either side, again
+    // around the best one as long as it improves. Far outside the line
+    // nothing correlates, so the climb ends; the bound only guards it.
+    int m = int(std::lround(2.0 * in.cor));
+    int mBest = m;
+    double best = -HUGE_VAL;
+    for (int sweep = 0; sweep < 4 * l + 4; ++sweep) {
         bool rose = false;
-        for (int i = 0;; ++i) {
-            const double t = c - 10.0 + i;
-            if (!(t < c + 10.0))
-                break;
-            const double s = score(t);
+        for (int mm = m - 20; mm < m + 20; mm += 2) {
+            const double s = score(mm, 0.5 * mm);
             if (s > best) {
                 best = s;
-                cBest = t;
+                mBest = mm;
                 rose = true;
             }
         }
         if (!rose)
             break;
-        c = cBest;
+        m = mBest;
+    }
+    if (best == -HUGE_VAL) {
+        qDebug().noquote() << "No structure in the slice to guess the centre of rotation from";
+        return false;
     }
 
-    double fineBest = 0.0;
-    double found = cBest;
-    for (int i = 0;; ++i) {
-        const double t = cBest - 2.0 + 0.1 * i;
-        if (!(t < cBest + 2.0))
-            break;
-        const double s = score(t);
-        if (s > fineBest) {
-            fineBest = s;
-            found = t;
+    m = mBest;
+    // Fine: half pixels around it, then the vertex of the parabola through
+    // the best one and its neighbours, all over one window.
+    for (int mm = mBest - 3; mm <= mBest + 3; ++mm) {
+        const double s = score(mm, 0.5 * mm);
+        if (s > best) {
+            best = s;
+            m = mm;
         }
     }
-    *result = found - 0.5;
+    const double centre = 0.5 * m;
+    const double r0 = score(m, centre), rm = score(m - 1, centre), rp = score(m + 1, centre);
+    const double curvature = rm - 2.0 * r0 + rp;
+    double delta = curvature < 0.0 ? 0.5 * (rm - rp) / curvature : 0.0;
+    delta = std::isfinite(delta) ? std::clamp(delta, -0.5, 0.5) : 0.0;
+    *result = 0.5 * (m + delta);
     return true;
 }

@@ -40,12 +40,13 @@ struct CorGuessInput {
     int slice = 0;
     int startImage = 0;     // first image of the (partial) data set
     double rangeDeg = 180.0;
-    double window = 0.35;   // correlation window, fraction of the line length
+    double window = 0.35;   // half width of the correlation window, fraction of the line length
 };
 
-// Correlates the slice's line of the first image with that of the image
-// 180 degrees later, mirrored; coarse search in whole pixels from the given
-// CoR, then in tenths. Returns the mirror centre, i.e. the CoR in the same
-// convention as genSinogram0. On failure (no images, no usable range)
-// returns false and leaves *result untouched.
+// Correlates the slice's normalised line of the first image with that of
+// the image 180 degrees later, mirrored about each candidate centre: a
+// coarse climb in whole pixels from the given CoR, then half pixels and the
+// vertex of a parabola. The result is the mirror centre, i.e. the CoR in the
+// convention of genSinogram0. On failure (no images, no usable range, no
+// structure) returns false and leaves *result untouched.
 bool guessCor(const ImgDatas& set, const CorGuessInput& in, double* result);

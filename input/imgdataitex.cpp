@@ -214,6 +214,14 @@ bool ImgDataITEX::openData()
         qDebug().noquote() << QStringLiteral("Frame %1 lies beyond the end of ITEX file : %2").arg(frameIndex).arg(fileName);
         return false;
     }
+    // Pixels of an unknown type read as zeros, but the image is still held to
+    // at least a byte per pixel of the file, so a 100-byte file can't claim
+    // gigapixels.
+    if (bytesPerPixel == 0 && int64_t(width) * height > size - dataOffset) {
+        qDebug().noquote() << QStringLiteral("ITEX image of unknown pixel type %1 (%2 x %3) is larger than the file : %4")
+                                  .arg(pixelType).arg(width).arg(height).arg(fileName);
+        return false;
+    }
     frameData = RawFrame();
     frameData.kind = kindOf(pixelType);
     frameData.width = width;

@@ -225,6 +225,10 @@ void TstImgDataItex::malformedFilesFailCleanly_data()
     bigType7.comment = itexComment(65535 * 2, 65535 / 2, 1.0);
     QTest::newRow("unknown type, property width beyond any ITEX frame")
         << bigType7.bytes() << 0 << "ITEX image size (131070 x 32767) does not fit";
+    ItexFixture smallType7 = good;
+    smallType7.header = {4, 3, 0, 0, 7, 1};
+    smallType7.frames = {QByteArray(11, '\0')};
+    QTest::newRow("unknown type, fewer bytes than pixels") << smallType7.bytes() << 0 << "ITEX image of unknown pixel type 7";
     QTest::newRow("not an ITEX file") << QByteArray("XM").append(60, '\0') << 0 << QString();
 }
 

@@ -73,12 +73,12 @@ void TstImgDatas::addKeepsOneSize()
     QCOMPARE(set.count(), expectedCount);
     QCOMPARE(QSize(set.width(), set.height()), setSize);
     // The accepted images are in load order.
-    double v = 0;
+    std::vector<double> row(size_t(setSize.width()));
     for (int i = 0, k = 0; i < sizes.size(); ++i) {
         if (!accepted[i])
             continue;
-        set.image(k++)->getLine(0, &v);
-        QCOMPARE(v, double(i + 1));
+        set.image(k++)->getLine(0, row.data());
+        QCOMPARE(row.front(), double(i + 1));
     }
 }
 

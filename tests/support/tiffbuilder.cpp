@@ -117,7 +117,7 @@ QByteArray buildTiff(const QVector<TiffPage>& pages)
                     for (int y = ty; y < qMin(ty + p.tileHeight, p.height); ++y) {
                         const int n = qMin(p.tileWidth, p.width - tx) * bytesPerPixel;
                         std::memcpy(tile.data() + (y - ty) * p.tileWidth * bytesPerPixel,
-                                    p.pixels.constData() + y * rowBytes + tx * bytesPerPixel, size_t(n));
+                                    p.pixels.constData() + qsizetype(y) * rowBytes + tx * bytesPerPixel, size_t(n));
                     }
                     align(b);
                     offsets << quint32(b.size());
@@ -129,7 +129,7 @@ QByteArray buildTiff(const QVector<TiffPage>& pages)
             const int rps = p.rowsPerStrip > 0 ? p.rowsPerStrip : p.height;
             for (int y = 0; y < p.height; y += rps) {
                 align(b);
-                const QByteArray strip = p.pixels.mid(y * rowBytes, qMin(rps, p.height - y) * rowBytes);
+                const QByteArray strip = p.pixels.mid(qsizetype(y) * rowBytes, qsizetype(qMin(rps, p.height - y)) * rowBytes);
                 offsets << quint32(b.size());
                 counts << quint32(strip.size());
                 b += strip;

@@ -69,22 +69,21 @@ std::unique_ptr<Bundle> makeBundle(bool rotAxIsV)
     for (int k = 0; k < projections; ++k)
         if (!b->set.add(his, k))
             return nullptr;
+    // Every frame is in memory now; the disk space is given back at once.
+    QFile::remove(his);
     hdr.frameCount = 1;
     const QVector<uint16_t> flatPx(w * h, 40000), darkPx(w * h, 100);
     for (auto [img, slot, px, name] : {std::tuple{&b->flat, &b->flatSlot, &flatPx, "flat.img"},
                                         std::tuple{&b->dark, &b->darkSlot, &darkPx, "dark.img"}}) {
         const QString path = b->dir.filePath(QLatin1String(name));
         writeItexFile(path, hdr, comment, {itexFrameU16(*px)});
-        img->reset(createImgData(FileType::ITEX));
-        (*img)->fileName = path;
-        (*img)->inMemory = true;
-        if (!(*img)->load(0))
+        img->reset(loadImgData(path, 0, true));
+        if (!*img)
             return nullptr;
         *slot = img->get();
     }
     b->set.setI0Handle(&b->flatSlot);
     b->set.setBgHandle(&b->darkSlot);
-    // The files are no longer needed: every frame is in memory.
     return b;
 }
 

@@ -139,6 +139,19 @@ ImgData* createImgData(FileType type)
     return d;
 }
 
+ImgData* loadImgData(const QString& path, int frame, bool inMemory)
+{
+    ImgData* d = createImgData(detectFileType(path));
+    if (!d)
+        return nullptr;
+    d->fileName = path;
+    d->inMemory = inMemory;
+    if (d->load(frame))
+        return d;
+    delete d;
+    return nullptr;
+}
+
 int imageFrameCount(const QString& path)
 {
     const FileType type = detectFileType(path);

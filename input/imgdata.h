@@ -62,5 +62,10 @@ bool isTiffFile(const QString& path);
 FileType detectFileType(const QString& path);
 // A new reset reader for the type, nullptr for Unknown. The caller owns it.
 ImgData* createImgData(FileType type);
+// Detects the type, creates the reader and loads frame `frame`; nullptr
+// (after the reader's diagnostic) when that fails. The caller owns the
+// result. Flat and dark images are loaded with inMemory true, so that the
+// reconstruction workers read them at once without touching the file.
+ImgData* loadImgData(const QString& path, int frame, bool inMemory);
 // Number of frames (ITEX) or pages (TIFF) in the file; 0 when unreadable.
 int imageFrameCount(const QString& path);

@@ -20,7 +20,6 @@ private slots:
     void sequenceFileFramesInOrder();
     void clearResetsSizeClearImgsDoesNot();
     void renderImage();
-    void referenceHandlesFollowTheSlot();
 
 private:
     QString image(const QString& name, int w, int h, double value)
@@ -137,24 +136,6 @@ void TstImgDatas::renderImage()
     QCOMPARE(img.size(), QSize(5, 3));
     QCOMPARE(scale.vmin, 20.0);
     QCOMPARE(scale.vmax, 20.0);
-}
-
-void TstImgDatas::referenceHandlesFollowTheSlot()
-{
-    ImgDatas set;
-    QCOMPARE(set.i0(), nullptr);
-    ImgData* slot = nullptr;
-    set.setI0Handle(&slot);
-    QCOMPARE(set.i0(), nullptr);
-    std::unique_ptr<ImgData> notLoaded(createImgData(FileType::ITEX));
-    slot = notLoaded.get();
-    QCOMPARE(set.i0(), nullptr);
-    std::unique_ptr<ImgData> flat(createImgData(FileType::ITEX));
-    flat->fileName = image("flat.img", 4, 4, 5);
-    QVERIFY(flat->load(0));
-    slot = flat.get();
-    QCOMPARE(set.i0(), flat.get());
-    QCOMPARE(set.bg(), nullptr);
 }
 
 QTEST_GUILESS_MAIN(TstImgDatas)

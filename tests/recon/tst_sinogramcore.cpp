@@ -44,14 +44,6 @@ private:
         itexImage(w, h, 2, values).write(path);
         return path;
     }
-    std::unique_ptr<ImgData> reference(const QString& path, bool inMemory)
-    {
-        std::unique_ptr<ImgData> d(createImgData(detectFileType(path)));
-        d->fileName = path;
-        d->inMemory = inMemory;
-        d->load(0);
-        return d;
-    }
     QTemporaryDir dir;
 };
 
@@ -219,7 +211,7 @@ void TstSinogramCore::normalisation()
         const bool wrong = kind == "wrong size";
         const QString path = write(QStringLiteral("ref%1.img").arg(level), wrong ? 9 : 8, 2,
                                    QVector<double>(wrong ? 18 : 16, level));
-        return reference(path, kind != "streamed");
+        return std::unique_ptr<ImgData>(loadImgData(path, 0, kind != "streamed"));
     };
     std::unique_ptr<ImgData> i0Img = makeRef(i0, 1000), bgImg = makeRef(bg, 100);
     ImgData* i0Slot = i0Img.get();
@@ -250,12 +242,8 @@ struct PhantomSet {
         out.dir = dir.path();
         for (const QString& p : writePhantomDataSet(phantom, out))
             set.add(p, 0);
-        for (auto [img, name] : {std::pair{&flat, phantomFlatName(out)}, std::pair{&dark, phantomDarkName(out)}}) {
-            img->reset(createImgData(FileType::ITEX));
-            (*img)->fileName = dir.filePath(name);
-            (*img)->inMemory = referencesInMemory;
-            (*img)->load(0);
-        }
+        flat.reset(loadImgData(dir.filePath(phantomFlatName(out)), 0, referencesInMemory));
+        dark.reset(loadImgData(dir.filePath(phantomDarkName(out)), 0, referencesInMemory));
         flatSlot = flat.get();
         darkSlot = dark.get();
         set.setI0Handle(&flatSlot);

@@ -243,14 +243,12 @@ bool ImgDataITEX::openData()
 
 bool ImgDataITEX::readStreamed(int64_t offset, int64_t count, uint8_t* dst)
 {
-    if (!file || !file->seek(offset))
-        return false;
-    const int64_t got = file->read(reinterpret_cast<char*>(dst), count);
-    if (got == count)
-        return true;
+    int64_t got = 0;
+    if (file && file->seek(offset))
+        got = std::max<int64_t>(file->read(reinterpret_cast<char*>(dst), count), 0);
     // The file shrank since it was opened: what is missing reads as zeros.
-    std::fill(dst + std::max<int64_t>(got, 0), dst + count, uint8_t(0));
-    return false;
+    std::fill(dst + got, dst + count, uint8_t(0));
+    return got == count;
 }
 
 double* ImgDataITEX::getLine(int y, double* buf)

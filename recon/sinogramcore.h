@@ -23,8 +23,8 @@ struct SgmRange {
 // once, each with its own holder.
 bool genSinogram0(HSgm& hSgm, const ImgDatas& set, bool rotAxIsV, double cor, int slice, SgmRange range);
 
-// Detector line `slice` of an image: row (vertical axis) or column
-// (horizontal); D = lineLength(...) values.
+// D, the length of a detector line across the rotation axis: the image
+// width for a vertical axis, the height for a horizontal one.
 int lineLength(const ImgDatas& set, bool rotAxIsV);
 
 // Linear interpolation of line p (n values) at position x; a neighbour

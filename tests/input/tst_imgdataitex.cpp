@@ -29,6 +29,7 @@ private slots:
     void indexOutsideImageGivesZeros_data();
     void indexOutsideImageGivesZeros();
     void concurrentStreamingReadsAgree();
+    void streamedFileCutAfterLoading();
     void frameBeyondTwoGigabytes();
 
 private:
@@ -317,6 +318,26 @@ void TstImgDataItex::concurrentStreamingReadsAgree()
     for (auto& th : pool)
         th.join();
     QCOMPARE(wrong.load(), 0);
+}
+
+void TstImgDataItex::streamedFileCutAfterLoading()
+{
+    const QString path = dir.filePath(QStringLiteral("cut.img"));
+    const ItexFixture f = itexImage(4, 3, 2, QVector<double>(12, 9.0));
+    QVERIFY(f.write(path));
+    auto d = open(path, false);
+    QVERIFY(d->ready);
+    double row[4];
+    d->getLine(2, row);
+    QCOMPARE(row[3], 9.0);
+    // Cut in the middle of the last row, then behind the frame's start.
+    for (qint64 size : {f.bytes().size() - 3, qint64(70)}) {
+        QVERIFY(QFile::resize(path, size));
+        std::fill(row, row + 4, -1.0);
+        d->getLine(2, row);
+        QCOMPARE(row[0], size > 70 ? 9.0 : 0.0);
+        QCOMPARE(row[3], 0.0);
+    }
 }
 
 void TstImgDataItex::frameBeyondTwoGigabytes()

@@ -1,0 +1,300 @@
+#include "input/imgdataitex.h"
+
+#include "app/linetokens.h"
+
+#include <QDebug>
+#include <QTextStream>
+#include <QtEndian>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// An ITEX header stores sizes in 16 bits, so no image can be larger.
+constexpr int maxItexSide = 65535;
+
+struct CommentProps {
+    int width = 0;
+    int height = 0;
+    int areaWidth = 0;   // "areSource=" fallbacks
+    int areaHeight = 0;
+    bool hasExposure = false;
+    double exposure = 1.0;
+};
+
+int toInt32(const QString& text)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok, 10);
+    return ok ? v : 0;
+}
+
+int clampedDifference(int a, int b)
+{
+    const int64_t d = int64_t(a) - int64_t(b);
+    return d > INT_MAX || d < INT_MIN ? 0 : int(d);
+}
+
+void matchProperty(const QString& item, CommentProps& p)
+{
+    static const QString width = QStringLiteral("Prop_ImageWidth=");
+    static const QString height = QStringLiteral("Prop_ImageHeight=");
+    static const QString exp1 = QStringLiteral("Prop_ExposureTime1=");
+    static const QString exp2 = QStringLiteral("Prop_ExposureTime2=");
+    static const QString area = QStringLiteral("areSource=");
+
+    QString rest;
+    if (item.startsWith(width)) {
+        p.width = toInt32(takeItem(item.mid(width.size()), &rest));
+    } else if (item.startsWith(height)) {
+        p.height = toInt32(takeItem(item.mid(height.size()), &rest));
+    } else if (item.startsWith(exp1) || item.startsWith(exp2)) {
+        p.exposure = takeItem(item.mid(exp1.size()), &rest).toDouble();
+        p.hasExposure = true;
+    } else if (item.startsWith(area)) {
+        QString v = item.mid(area.size());
+        v.replace(QLatin1Char(','), QLatin1Char(' '));
+        v.remove(QLatin1Char('"'));
+        int n[4];
+        for (int& k : n) {
+            k = toInt32(takeItem(v, &rest));
+            v = rest;
+        }
+        p.areaWidth = clampedDifference(n[2], n[0]);
+        p.areaHeight = clampedDifference(n[3], n[1]);
+    }
+}
+
+// Items are separated by commas outside double quotes; the quotes stay in
+// the item. Text after the last comma is not an item.
+CommentProps parseComment(const QString& text)
+{
+    CommentProps p;
+    QString item;
+    bool inQuotes = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"')) {
+            inQuotes = !inQuotes;
+            item += c;
+        } else if (c == QLatin1Char(',') && !inQuotes) {
+            matchProperty(item, p);
+            item.clear();
+        } else {
+            item += c;
+        }
+    }
+    return p;
+}
+
+} // namespace
+
+ImgDataITEX::ImgDataITEX() = default;
+
+ImgDataITEX::~ImgDataITEX() = default;
+
+PixelKind ImgDataITEX::kindOf(int type)
+{
+    switch (type) {
+    case 0:
+        return PixelKind::U8;
+    case 1:
+        return PixelKind::S16;
+    case 2:
+        return PixelKind::U16;
+    case 3:
+        return PixelKind::S32;
+    case 4:
+        return PixelKind::F32;
+    default:
+        return PixelKind::None;
+    }
+}
+
+void ImgDataITEX::reset()
+{
+    ImgData::reset();
+    headerSize = 0;
+    dataOffset = 0;
+    hdrWidth = hdrHeight = hdrOffsetX = hdrOffsetY = 0;
+    pixelType = bytesPerPixel = frameCount = 0;
+    frameBytes = 0;
+    file.reset();
+    rawLine.clear();
+    frameData = RawFrame();
+}
+
+bool ImgDataITEX::readProps(const QString& name, int& w, int& h)
+{
+    w = h = 0;
+    headerSize = 0;
+    QFile f(name);
+    if (!f.open(QIODevice::ReadOnly)) {
+        qDebug().noquote() << "Can not open ITEX file to read props." << name;
+        return false;
+    }
+    const QByteArray head = f.read(40);
+    f.close();
+    if (head.size() < 40) {
+        qDebug().noquote() << "Error on reading ITEX file props." << name;
+        return false;
+    }
+    const uchar* b = reinterpret_cast<const uchar*>(head.constData());
+    if (b[0] != 0x49 || b[1] != 0x4D)
+        return false;
+    const int commentLength = qFromLittleEndian<quint16>(b + 2);
+    hdrWidth = qFromLittleEndian<quint16>(b + 4);
+    hdrHeight = qFromLittleEndian<quint16>(b + 6);
+    hdrOffsetX = qFromLittleEndian<quint16>(b + 8);
+    hdrOffsetY = qFromLittleEndian<quint16>(b + 10);
+    pixelType = qFromLittleEndian<quint16>(b + 12);
+    frameCount = qFromLittleEndian<quint16>(b + 14);
+    headerSize = 64 + commentLength;
+    dataOffset = headerSize;
+    bytesPerPixel = pixelBytes(kindOf(pixelType));
+    frameBytes = int64_t(hdrWidth) * hdrHeight * bytesPerPixel;
+
+    if (commentLength == 0) {
+        qDebug().noquote() << "ITEX file has no comment, so no image size :" << name;
+        return false;
+    }
+    // Text mode: an end-of-line sequence in the comment counts as one character.
+    QFile t(name);
+    if (!t.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug().noquote() << "Can not open ITEX file to read props." << name;
+        return false;
+    }
+    t.seek(64);
+    QTextStream ts(&t);
+    ts.setEncoding(QStringConverter::Utf8);
+    ts.setAutoDetectUnicode(false);
+    const QString comment = ts.read(commentLength);
+    t.close();
+    if (comment.size() < commentLength) {
+        qDebug().noquote() << "ITEX comment is longer than the file :" << name;
+        return false;
+    }
+
+    const CommentProps p = parseComment(comment);
+    if (p.hasExposure)
+        exposureTime = p.exposure;
+    w = p.width < 1 ? p.areaWidth : p.width;
+    h = p.height < 1 ? p.areaHeight : p.height;
+    if (w < 1 || h < 1) {
+        qDebug().noquote() << "ITEX file props give no image size :" << name;
+        w = h = 0;
+        return false;
+    }
+    // Rows are addressed with the property width inside the frame the header
+    // describes; an image larger than that frame would be read past its end.
+    if (w > maxItexSide || h > maxItexSide || int64_t(w) * h > int64_t(hdrWidth) * hdrHeight) {
+        qDebug().noquote() << QStringLiteral("ITEX image size (%1 x %2) does not fit its frame (%3 x %4) : %5")
+                                  .arg(w).arg(h).arg(hdrWidth).arg(hdrHeight).arg(name);
+        w = h = 0;
+        return false;
+    }
+    rawLine.assign(std::size_t(w) * std::size_t(bytesPerPixel), 0);
+    return true;
+}
+
+bool ImgDataITEX::openData()
+{
+    auto f = std::make_unique<QFile>(fileName);
+    if (!f->open(QIODevice::ReadOnly)) {
+        qDebug().noquote() << "Can not open ITEX file" << fileName;
+        return false;
+    }
+    // Checked by division first: a huge frame index must not overflow.
+    const int64_t size = f->size();
+    const int64_t stride = frameBytes + 64;
+    const bool inFile = frameIndex >= 0 && int64_t(frameIndex) <= (size - headerSize) / stride;
+    if (inFile)
+        dataOffset = headerSize + int64_t(frameIndex) * stride;
+    if (!inFile || dataOffset + frameBytes > size) {
+        qDebug().noquote() << QStringLiteral("Frame %1 lies beyond the end of ITEX file : %2").arg(frameIndex).arg(fileName);
+        return false;
+    }
+    // Pixels of an unknown type read as zeros, but the image is still held to
+    // at least a byte per pixel of the file, so a 100-byte file can't claim
+    // gigapixels.
+    if (bytesPerPixel == 0 && int64_t(width) * height > size - dataOffset) {
+        qDebug().noquote() << QStringLiteral("ITEX image of unknown pixel type %1 (%2 x %3) is larger than the file : %4")
+                                  .arg(pixelType).arg(width).arg(height).arg(fileName);
+        return false;
+    }
+    frameData = RawFrame();
+    frameData.kind = kindOf(pixelType);
+    frameData.width = width;
+    frameData.height = height;
+    if (!inMemory) {
+        file = std::move(f);
+        return true;
+    }
+    // The frame is in memory, so the file is closed again: a data set of
+    // thousands of files must not hold thousands of open handles.
+    frameData.bytes.resize(std::size_t(frameBytes));
+    if (!f->seek(dataOffset) || f->read(reinterpret_cast<char*>(frameData.bytes.data()), frameBytes) != frameBytes) {
+        qDebug().noquote() << "Error on reading ITEX frame" << fileName;
+        frameData = RawFrame();
+        return false;
+    }
+    return true;
+}
+
+bool ImgDataITEX::readStreamed(int64_t offset, int64_t count, uint8_t* dst)
+{
+    int64_t got = 0;
+    if (file && file->seek(offset))
+        got = std::max<int64_t>(file->read(reinterpret_cast<char*>(dst), count), 0);
+    // The file shrank since it was opened: what is missing reads as zeros.
+    std::fill(dst + got, dst + count, uint8_t(0));
+    return got == count;
+}
+
+double* ImgDataITEX::getLine(int y, double* buf)
+{
+    if (!ready) {
+        std::fill(buf, buf + std::max(width, 0), 0.0);
+        return buf;
+    }
+    if (inMemory) {
+        frameData.row(y, buf);
+        return buf;
+    }
+    if (y < 0 || y >= height) {
+        std::fill(buf, buf + width, 0.0);
+        return buf;
+    }
+    QMutexLocker lock(&streamLock);
+    const int64_t rowBytes = int64_t(width) * bytesPerPixel;
+    readStreamed(dataOffset + rowBytes * y, rowBytes, rawLine.data());
+    convertPixels(rawLine.data(), frameData.kind, std::size_t(width), buf);
+    return buf;
+}
+
+double* ImgDataITEX::getColumn(int x, double* buf)
+{
+    if (!ready) {
+        std::fill(buf, buf + std::max(height, 0), 0.0);
+        return buf;
+    }
+    if (inMemory) {
+        frameData.column(x, buf);
+        return buf;
+    }
+    if (x < 0 || x >= width) {
+        std::fill(buf, buf + height, 0.0);
+        return buf;
+    }
+    RawFrame whole;
+    whole.kind = frameData.kind;
+    whole.width = width;
+    whole.height = height;
+    whole.bytes.resize(std::size_t(whole.pixelBytesNeeded()));
+    {
+        QMutexLocker lock(&streamLock);
+        readStreamed(dataOffset, whole.pixelBytesNeeded(), whole.bytes.data());
+    }
+    whole.column(x, buf);
+    return buf;
+}

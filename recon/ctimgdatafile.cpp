@@ -423,7 +423,12 @@ namespace {
 class LineReader
 {
 public:
-    explicit LineReader(QIODevice* d) : dev(d) { buf.resize(1 << 20); }
+    explicit LineReader(QIODevice* d) : dev(d)
+    {
+        constexpr qint64 block = 1 << 20;
+        const qint64 size = d->isSequential() ? block : std::min(block, d->size() - d->pos() + 1);
+        buf.resize(qsizetype(std::max<qint64>(size, 64)));
+    }
 
     bool next(const char** b, const char** e)
     {
@@ -582,7 +587,7 @@ double fieldDouble(const Field& f)
 // with a floor for sparse files and a hard cap.
 std::int64_t elementBudget(QIODevice* dev)
 {
-    constexpr std::int64_t floorCount = std::int64_t(1) << 24;
+    constexpr std::int64_t floorCount = std::int64_t(1) << 22; // a 2048 x 2048 slice
     constexpr std::int64_t capCount = std::int64_t(1) << 30;
     const std::int64_t size = dev->isSequential() ? 0 : std::int64_t(dev->size());
     return std::min(std::max(size, floorCount), capCount);

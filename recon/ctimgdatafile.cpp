@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QIODevice>
+#include <QtEndian>
 
 #include <algorithm>
 #include <atomic>
@@ -108,6 +109,9 @@ constexpr double kExactPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e
 bool sixDigitsQuick(double a, int binaryExponent, std::uint64_t* q, int* dexp)
 {
     int d = floorDiv(long(binaryExponent) * 315653L, 1L << 20);
+    // The estimate is often one low; one comparison saves a second pass.
+    if (d >= -1 && d < 21 && a >= kExactPow10[d + 1])
+        ++d;
     for (int tries = 0; tries < 3; ++tries) {
         const int k = 5 - d;
         if (k > 22 || k < -22)
@@ -137,9 +141,22 @@ bool sixDigitsQuick(double a, int binaryExponent, std::uint64_t* q, int* dexp)
     return false;
 }
 
+// Eight characters packed first-in-lowest-byte, stored in text order.
+inline void storeChars(char* p, std::uint64_t chars)
+{
+    const std::uint64_t le = qToLittleEndian(chars);
+    std::memcpy(p, &le, 8);
+}
+
 constexpr char kTwoDigits[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
                               "8081828384858687888990919293949596979899";
+
+// Characters of n (0..99) packed first-in-lowest-byte.
+inline std::uint64_t twoDigits(std::uint32_t n)
+{
+    return std::uint64_t(std::uint8_t(kTwoDigits[2 * n])) | (std::uint64_t(std::uint8_t(kTwoDigits[2 * n + 1])) << 8);
+}
 
 char* slowDouble6(double v, char* out)
 {
@@ -212,42 +229,41 @@ char* formatDouble6(double v, char* out)
         && !sixDigits(fraction | (std::uint64_t(1) << 52), biased - 1075, &q, &d))
         return slowDouble6(v, out);
 
+    // The six digit characters in one register, first digit in the lowest
+    // byte, so that the text is stored with fixed-size moves (building them
+    // in memory and reading them back wide stalls the store forwarding).
     const auto q32 = std::uint32_t(q);
-    char dig[6];
-    std::memcpy(dig, kTwoDigits + 2 * (q32 / 10000), 2);
-    std::memcpy(dig + 2, kTwoDigits + 2 * (q32 / 100 % 100), 2);
-    std::memcpy(dig + 4, kTwoDigits + 2 * (q32 % 100), 2);
+    const std::uint64_t digits = twoDigits(q32 / 10000) | (twoDigits(q32 / 100 % 100) << 16)
+                                 | (twoDigits(q32 % 100) << 32);
     int nd = 6;
-    while (nd > 1 && dig[nd - 1] == '0')
+    while (nd > 1 && ((digits >> (8 * (nd - 1))) & 0xff) == '0')
         --nd;
 
     if (negative)
         *p++ = '-';
     if (d < -4 || d >= 6) {
-        *p++ = dig[0];
+        p[0] = char(digits & 0xff);
         if (nd > 1) {
-            *p++ = '.';
-            std::memcpy(p, dig + 1, std::size_t(nd - 1));
-            p += nd - 1;
+            p[1] = '.';
+            storeChars(p + 2, digits >> 8);
+            p += nd + 1;
+        } else {
+            p += 1;
         }
         return writeExponent(d, p);
     }
     if (d >= 0) {
-        std::memcpy(p, dig, std::size_t(d + 1));
-        p += d + 1;
-        if (nd > d + 1) {
-            *p++ = '.';
-            std::memcpy(p, dig + d + 1, std::size_t(nd - d - 1));
-            p += nd - d - 1;
-        }
-        return p;
+        storeChars(p, digits);
+        if (nd <= d + 1)
+            return p + d + 1;
+        p[d + 1] = '.';
+        storeChars(p + d + 2, digits >> (8 * (d + 1)));
+        return p + nd + 1;
     }
-    *p++ = '0';
-    *p++ = '.';
-    for (int i = -1; i > d; --i)
-        *p++ = '0';
-    std::memcpy(p, dig, std::size_t(nd));
-    return p + nd;
+    // 0.000ddd: "0." and -d - 1 zeros before the digits
+    std::memcpy(p, "0.000000", 8);
+    storeChars(p + 1 - d, digits);
+    return p + 1 - d + nd;
 }
 
 namespace {
@@ -375,7 +391,7 @@ bool buildCtImgDataText(const MatrixView& result, const DataRegion& g, const Dat
     // Runs of equal values are common (the zeros outside the reconstruction
     // circle), so the last value's text is kept.
     std::uint64_t lastBits = 0;
-    char lastText[16];
+    char lastText[kDouble6Room];
     int lastLen = -1;
 
     for (std::int64_t iz = 0; iz < nz; ++iz) {

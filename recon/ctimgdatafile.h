@@ -47,8 +47,10 @@ struct DataMatrix {
     const double* row(int y) const { return values.data() + std::size_t(y) * std::size_t(nx); }
 };
 
-// Longest text formatDouble6 writes ("-1.23457e-308").
+// Longest text formatDouble6 writes ("-1.23457e-308"), and the room it
+// needs at out: it stores in fixed-size pieces, some behind the text's end.
 constexpr int kDouble6MaxChars = 13;
+constexpr int kDouble6Room = 16;
 
 // Writes v exactly as QTextStream writes a double by default (6 significant
 // digits, fixed or scientific like %g, ties away from zero, "0" for -0,

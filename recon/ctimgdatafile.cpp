@@ -391,12 +391,12 @@ bool buildCtImgDataText(const MatrixView& result, const DataRegion& g, const Dat
     // Runs of equal values are common (the zeros outside the reconstruction
     // circle), so the last value's text is kept.
     std::uint64_t lastBits = 0;
-    char lastText[kDouble6Room];
+    char lastText[kDouble6Room] = {};
     int lastLen = -1;
 
     for (std::int64_t iz = 0; iz < nz; ++iz) {
         const std::int64_t z = zs + iz;
-        char zText[kSlot];
+        char zText[kSlot] = {};
         char* ze = formatInt(z, zText);
         *ze++ = '\t';
         const std::size_t zTextLen = std::size_t(ze - zText);

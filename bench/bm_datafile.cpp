@@ -42,6 +42,7 @@ void BM_DataText(benchmark::State& state)
     const std::vector<double> m = sliceMatrix(n);
     const DataRegion region{0.0, 0.0, double(n), double(n)};
     QByteArray text;
+    buildCtImgDataText({m.data(), n, n}, region, DataLimits(), &text); // the previous slice
     for (auto _ : state) {
         buildCtImgDataText({m.data(), n, n}, region, DataLimits(), &text);
         benchmark::DoNotOptimize(text.constData());

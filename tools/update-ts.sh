@@ -3,6 +3,6 @@
 # translation already made. Then fill in the new (unfinished) entries.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-/usr/lib/qt6/bin/lupdate -locations none -no-ui-lines \
+/usr/lib/qt6/bin/lupdate -locations none -no-ui-lines -I . \
   app input recon control mainwindow display view3d forms \
   -ts resources/Fenu2_ja_JP.ts

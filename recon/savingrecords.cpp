@@ -1,0 +1,83 @@
+#include "recon/savingrecords.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<int> liveRecords{0};
+
+void fillBase(SavingRecord* r, const SaveSettings& s, int sliceNo)
+{
+    r->path = s.path;
+    r->name = s.name;
+    r->tag = s.tag;
+    r->sliceNo = SavingRecord::sliceText(sliceNo);
+}
+} // namespace
+
+SavingRecord::SavingRecord()
+{
+    ++liveRecords;
+}
+
+SavingRecord::SavingRecord(const SavingRecord& other)
+    : path(other.path), name(other.name), tag(other.tag), sliceNo(other.sliceNo)
+{
+    ++liveRecords;
+}
+
+SavingRecord::~SavingRecord()
+{
+    --liveRecords;
+}
+
+QString SavingRecord::fileName(const QString& ext) const
+{
+    if (!name.isEmpty())
+        return QStringLiteral("%1-%2-%3.%4").arg(name, tag, sliceNo, ext);
+    return QStringLiteral("%1-%2.%3").arg(tag, sliceNo, ext);
+}
+
+QString SavingRecord::sliceText(int sliceNo)
+{
+    return QString::asprintf("%05d", sliceNo);
+}
+
+int SavingRecord::live()
+{
+    return liveRecords.load();
+}
+
+void registerSavingTypes()
+{
+    qRegisterMetaType<SavingData*>("SavingData*");
+    qRegisterMetaType<SavingImg*>("SavingImg*");
+}
+
+SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const MatrixView& result,
+                           const DataRegion& region, const DataLimits& limits, QByteArray* textBuffer)
+{
+    QByteArray text;
+    if (textBuffer) {
+        if (!buildCtImgDataText(result, region, limits, textBuffer))
+            return nullptr;
+        text = *textBuffer;
+    } else {
+        text = buildCtImgDataText(result, region, limits);
+        if (text.isEmpty())
+            return nullptr;
+    }
+    auto* d = new SavingData;
+    fillBase(d, settings, sliceNo);
+    d->data = std::move(text);
+    return d;
+}
+
+SavingImg* makeSavingImg(const SaveSettings& settings, int sliceNo, const QImage& image)
+{
+    if (image.isNull())
+        return nullptr;
+    auto* r = new SavingImg;
+    fillBase(r, settings, sliceNo);
+    r->img = image.copy();
+    return r;
+}

@@ -1,0 +1,63 @@
+// Records a reconstruction worker hands to the saver thread: where a result
+// goes and the finished bytes or image. The receiver owns and deletes them.
+#pragma once
+
+#include "recon/ctimgdatafile.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QMetaType>
+#include <QString>
+
+struct SavingRecord {
+    QString path;    // base directory
+    QString name;    // optional file-name prefix
+    QString tag;     // energy label in CT-XAFS runs; may be empty
+    QString sliceNo; // "%05d"
+
+    SavingRecord();
+    SavingRecord(const SavingRecord& other);
+    SavingRecord& operator=(const SavingRecord& other) = default;
+    ~SavingRecord();
+
+    // "name-tag-slice.ext", or "tag-slice.ext" when there is no name.
+    // Nothing is escaped; an empty tag keeps its hyphen.
+    QString fileName(const QString& ext) const;
+
+    // Five digits, zero-padded; longer numbers are not cut.
+    static QString sliceText(int sliceNo);
+    // Records alive in this process (a record that is never deleted shows here).
+    static int live();
+};
+
+// A complete CT image data file.
+struct SavingData : SavingRecord {
+    QByteArray data;
+};
+
+// A copy of a slice's 8-bit result image.
+struct SavingImg : SavingRecord {
+    QImage img;
+};
+
+Q_DECLARE_METATYPE(SavingData*)
+Q_DECLARE_METATYPE(SavingImg*)
+
+// Makes both record pointer types known to queued connections.
+void registerSavingTypes();
+
+// One worker's auto-save choice for one kind of result.
+struct SaveSettings {
+    bool enabled = false;
+    QString path;
+    QString name;
+    QString tag;
+};
+
+// Worker-side builders. Null when there is nothing to save: a region the
+// data text refuses, or an image without data. A worker passes the same
+// textBuffer for every slice; the record shares it, and once the saver has
+// dropped the record its memory is filled again instead of fresh pages.
+SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const MatrixView& result,
+                           const DataRegion& region, const DataLimits& limits, QByteArray* textBuffer = nullptr);
+SavingImg* makeSavingImg(const SaveSettings& settings, int sliceNo, const QImage& image);

@@ -77,7 +77,7 @@ void TstStartup::translationInstalledUnlessEnglish()
     OptionTable table;
     const StartupPlan plan = prepareStartup(table, args);
     QTranslator translator;
-    QCOMPARE(installTranslation(*qApp, translator, plan), installed);
+    QCOMPARE(installTranslation(*QCoreApplication::instance(), translator, plan), installed);
     QCOMPARE(plan.english, !installed);
     // removeTranslator only succeeds for an installed translator.
     QCOMPARE(QCoreApplication::removeTranslator(&translator), installed);

@@ -40,7 +40,31 @@ double SelectAImgFile::expTime() const
     return ui2->ExpTimeLE->text().toDouble();
 }
 
+void SelectAImgFile::setHold(bool f)
+{
+    held = f;
+    if (held)
+        return;
+    const Pending p = pending;
+    pending = Pending::None;
+    if (p == Pending::Load)
+        replaceImage(pendingName);
+    else if (p == Pending::Clear)
+        dropImage();
+}
+
 void SelectAImgFile::loadImage(QString fname)
+{
+    if (held) {
+        pending = Pending::Load;
+        pendingName = fname;
+        resetStat(); // chosen, not loaded yet
+        return;
+    }
+    replaceImage(fname);
+}
+
+void SelectAImgFile::replaceImage(const QString& fname)
 {
     ImgData* loaded = loadImgData(fname, 0, true);
     if (!loaded) {
@@ -86,10 +110,18 @@ void SelectAImgFile::noticedNewPos(double x, double y)
 
 void SelectAImgFile::clear()
 {
-    delete img;
-    img = nullptr;
     ui2->ExpTimeLE->setText(QString::number(expTime0, 'g', 6));
     resetStat();
+    if (held)
+        pending = Pending::Clear;
+    else
+        dropImage();
+}
+
+void SelectAImgFile::dropImage()
+{
+    delete img;
+    img = nullptr;
     if (disp) {
         disp->setImage(QImage());
         disp->dispB()->update();

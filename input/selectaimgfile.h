@@ -35,6 +35,11 @@ public:
     ImgDispWPV* display() const;
     double expTime() const;
 
+    // While reconstruction workers read the image, a new choice or a clear
+    // must not delete it under them: it waits until the hold ends.
+    void setHold(bool f);
+    bool isHeld() const { return held; }
+
 signals:
     // ShowImg was pressed: an owner that keeps the display in a tab brings
     // that tab forward.
@@ -56,10 +61,17 @@ private slots:
     void loadImage(QString fname);
 
 private:
+    enum class Pending { None, Load, Clear };
+    void replaceImage(const QString& fname);
+    void dropImage();
+
     Ui::SelectAImgFileBase* ui2;
     QFrame* baseFrame;
     ImgData* img = nullptr;
     QPointer<ImgDispWPV> disp;
     double expTime0;
     std::vector<double> row;
+    bool held = false;
+    Pending pending = Pending::None;
+    QString pendingName;
 };

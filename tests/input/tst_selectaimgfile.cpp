@@ -31,6 +31,8 @@ private slots:
     void valueReadout_data();
     void valueReadout();
     void clearDropsImage();
+    void holdDefersChange_data();
+    void holdDefersChange();
     void colourBarRendersAgain();
     void showImgAndForeignOwnerOfDisplay();
 
@@ -173,8 +175,6 @@ void TstSelectAImgFile::clearDropsImage()
     QCOMPARE(exp->text(), QStringLiteral("0.05"));
     p.fileSelected0(path("ramp.img"));
     QVERIFY(p.image());
-    p.setExpTime(1.0 / 3);
-    QCOMPARE(exp->text(), QStringLiteral("0.333333"));
     p.setExpTime(2.5e-7);
     QCOMPARE(exp->text(), QStringLiteral("2.5e-07"));
     QCOMPARE(p.expTime(), 2.5e-7);
@@ -190,6 +190,43 @@ void TstSelectAImgFile::clearDropsImage()
     p.display()->setVal(5);
     p.noticedNewPos(1, 1);
     QCOMPARE(val(p), QStringLiteral("5"));
+}
+
+void TstSelectAImgFile::holdDefersChange_data()
+{
+    QTest::addColumn<QStringList>("during"); // choices while held; "-" clears
+    QTest::addColumn<QString>("after");      // file held after the hold; empty: none
+
+    QTest::newRow("new file") << QStringList{"wide.img"} << "wide.img";
+    QTest::newRow("clear") << QStringList{"-"} << "";
+    QTest::newRow("the last request wins") << QStringList{"-", "wide.img", "flat.img"} << "flat.img";
+    QTest::newRow("unreadable keeps the image") << QStringList{"missing.img"} << "ramp.img";
+    QTest::newRow("nothing asked") << QStringList() << "ramp.img";
+}
+
+void TstSelectAImgFile::holdDefersChange()
+{
+    QFETCH(QStringList, during);
+    QFETCH(QString, after);
+
+    SelectAImgFile p;
+    p.fileSelected0(path("ramp.img"));
+    ImgData* running = p.image();
+    p.setHold(true);
+    for (const QString& f : during) {
+        if (f == "-")
+            p.clear0();
+        else
+            p.fileSelected0(path(f));
+        // What the workers read stays in place for the whole run.
+        QCOMPARE(*p.imageSlot(), running);
+        QCOMPARE(running->fileName, path("ramp.img"));
+    }
+    p.setHold(false);
+    if (after.isEmpty())
+        QVERIFY(!p.image());
+    else
+        QCOMPARE(p.image()->fileName, path(after));
 }
 
 void TstSelectAImgFile::colourBarRendersAgain()

@@ -28,6 +28,21 @@
     </message>
 </context>
 <context>
+    <name>I0ofImage</name>
+    <message>
+        <source>I0 of Image</source>
+        <translation>画像のI0</translation>
+    </message>
+    <message>
+        <source>Calc from XAFS file</source>
+        <translation>XAFSファイルから算出</translation>
+    </message>
+    <message>
+        <source>Eng. Ptn in Img F. Name :</source>
+        <translation>画像ファイル名のエネルギー書式 :</translation>
+    </message>
+</context>
+<context>
     <name>ImgDispWCBar</name>
     <message>
         <source>Image Display with Color Bar</source>
@@ -179,6 +194,146 @@
     <message>
         <source>SeekCtrl</source>
         <translation>画像送り</translation>
+    </message>
+</context>
+<context>
+    <name>SelectAFile</name>
+    <message>
+        <source>Frame</source>
+        <translation>フレーム</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>選択</translation>
+    </message>
+    <message>
+        <source>File name prefix</source>
+        <translation>ファイル名の接頭辞</translation>
+    </message>
+    <message>
+        <source>Tag added to the file names (the energy in CT-XAFS runs)</source>
+        <translation>ファイル名に付けるタグ（CT-XAFS測定ではエネルギー）</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>クリア</translation>
+    </message>
+    <message>
+        <source>Choose a File Name to Save</source>
+        <translation>保存先のファイル名を指定</translation>
+    </message>
+    <message>
+        <source>Any file (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
+    <message>
+        <source>Select a File</source>
+        <translation>ファイルを選択</translation>
+    </message>
+    <message>
+        <source>Img file (*.img)</source>
+        <translation>Imgファイル (*.img)</translation>
+    </message>
+    <message>
+        <source>Tiff file (*.tif *.tiff)</source>
+        <translation>TIFFファイル (*.tif *.tiff)</translation>
+    </message>
+</context>
+<context>
+    <name>SelectAImgFileBase</name>
+    <message>
+        <source>Frame</source>
+        <translation>フレーム</translation>
+    </message>
+    <message>
+        <source>Exp Time</source>
+        <translation>露光時間</translation>
+    </message>
+    <message>
+        <source>[s]</source>
+        <translation>[s]</translation>
+    </message>
+    <message>
+        <source>Show Img</source>
+        <translation>画像表示</translation>
+    </message>
+</context>
+<context>
+    <name>SelectDataFiles</name>
+    <message>
+        <source>Frame</source>
+        <translation>フレーム</translation>
+    </message>
+    <message>
+        <source>Data Select</source>
+        <translation>データ選択</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>クリア</translation>
+    </message>
+    <message>
+        <source>When Checked : The first file in the list will be read multitimes ( ex. 180 times )</source>
+        <translation>チェック時：リストの最初のファイルを指定回数だけ繰り返し読み込みます（例：180回）</translation>
+    </message>
+    <message>
+        <source>Multi.</source>
+        <translation>複数回</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>新規</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>追加</translation>
+    </message>
+    <message>
+        <source>Keep slice, centre of rotation and regions when new files are loaded</source>
+        <translation>新しいファイルを読み込んでもスライス・回転中心・領域を保持します</translation>
+    </message>
+    <message>
+        <source>keep Conds.</source>
+        <translation>条件保持</translation>
+    </message>
+    <message>
+        <source>Exp. Time[s]</source>
+        <translation>露光時間[s]</translation>
+    </message>
+    <message>
+        <source>File suffix written with the data directory into a setup file</source>
+        <translation>セットアップファイルにデータフォルダと共に記録するファイル拡張子</translation>
+    </message>
+    <message>
+        <source>Select Data Files</source>
+        <translation>データファイルを選択</translation>
+    </message>
+    <message>
+        <source>Itex File (*.img *.his)</source>
+        <translation>ITEXファイル (*.img *.his)</translation>
+    </message>
+    <message>
+        <source>Tiff File (*.tif *.tiff)</source>
+        <translation>TIFFファイル (*.tif *.tiff)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
+    <name>SelectDir</name>
+    <message>
+        <source>Frame</source>
+        <translation>フレーム</translation>
+    </message>
+    <message>
+        <source>Sel. Dir</source>
+        <translation>フォルダ選択</translation>
+    </message>
+    <message>
+        <source>Select a Directory</source>
+        <translation>フォルダを選択</translation>
     </message>
 </context>
 </TS>

@@ -17,11 +17,11 @@ namespace {
 // noise, so that neighbouring values differ as they do in real results.
 std::vector<double> sliceMatrix(int n)
 {
-    PhantomSpec spec;
-    spec.width = n;
-    spec.height = 8;
-    spec.cor = (n - 1) / 2.0;
-    const Phantom phantom(spec);
+    PhantomSpec phantomSpec;
+    phantomSpec.width = n;
+    phantomSpec.height = 8;
+    phantomSpec.cor = (n - 1) / 2.0;
+    const Phantom phantom(phantomSpec);
     std::vector<double> m(std::size_t(n) * std::size_t(n));
     std::uint32_t seed = 12345;
     const double c = (n - 1) / 2.0;

@@ -29,8 +29,8 @@ static std::vector<Ellipsoid> headParts()
     };
 }
 
-Phantom::Phantom(const PhantomSpec& spec)
-    : s(spec), parts(headParts())
+Phantom::Phantom(const PhantomSpec& phantomSpec)
+    : s(phantomSpec), parts(headParts())
 {
     for (Ellipsoid& e : parts) {
         e.cosPhi = std::cos(e.phiDeg * M_PI / 180.0);
@@ -182,7 +182,7 @@ QString phantomDarkName(const PhantomOutput& out)
 template <typename Deliver>
 static bool renderProjections(const Phantom& ph, int threads, Deliver deliver)
 {
-    const int n = ph.spec().projections;
+    const int n = ph.phantomSpec().projections;
     const int t = std::max(1, threads > 0 ? threads : int(std::thread::hardware_concurrency()));
     const int batch = 4 * t;
     for (int first = 0; first < n; first += batch) {
@@ -208,7 +208,7 @@ static bool renderProjections(const Phantom& ph, int threads, Deliver deliver)
 
 QStringList writePhantomDataSet(const Phantom& phantom, const PhantomOutput& out, QString* error)
 {
-    const PhantomSpec& s = phantom.spec();
+    const PhantomSpec& s = phantom.phantomSpec();
     auto fail = [&](const QString& why) {
         if (error)
             *error = why;

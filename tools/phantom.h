@@ -35,9 +35,9 @@ struct Ellipsoid {
 class Phantom
 {
 public:
-    explicit Phantom(const PhantomSpec& spec);
+    explicit Phantom(const PhantomSpec& phantomSpec);
 
-    const PhantomSpec& spec() const { return s; }
+    const PhantomSpec& phantomSpec() const { return s; }
     int acrossAxis() const;  // detector pixels across the rotation axis
     int alongAxis() const;   // detector pixels along it
     double radius() const { return radiusPix; }

@@ -55,15 +55,15 @@ void TstSelectAImgFile::initTestCase()
     QVERIFY(itexImage(4, 3, 2, ramp).write(path("cut.img"), 30));
     QVERIFY(writeBytes(path("text.txt"), "hello, no image"));
 
-    PhantomSpec spec;
-    spec.width = 24;
-    spec.height = 8;
-    spec.projections = 2;
-    spec.cor = 11.5;
+    PhantomSpec phantomSpec;
+    phantomSpec.width = 24;
+    phantomSpec.height = 8;
+    phantomSpec.projections = 2;
+    phantomSpec.cor = 11.5;
     PhantomOutput out;
     out.dir = tmp.path();
     out.threads = 1;
-    QVERIFY(!writePhantomDataSet(Phantom(spec), out).isEmpty());
+    QVERIFY(!writePhantomDataSet(Phantom(phantomSpec), out).isEmpty());
     QCOMPARE(phantomFlatName(out), QStringLiteral("flat.img"));
     QCOMPARE(phantomDarkName(out), QStringLiteral("dark.img"));
 }

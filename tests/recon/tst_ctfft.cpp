@@ -455,11 +455,11 @@ void TstCtFft::phantomReconstruction()
     QFETCH(int, used);
     QFETCH(int, margin);
     const int phHalf = 100;
-    PhantomSpec spec;
-    spec.width = 2 * phHalf + 1;
-    spec.height = 64;
-    spec.cor = phHalf;
-    const Phantom ph(spec);
+    PhantomSpec phantomSpec;
+    phantomSpec.width = 2 * phHalf + 1;
+    phantomSpec.height = 64;
+    phantomSpec.cor = phHalf;
+    const Phantom ph(phantomSpec);
     const double axial = 23.5; // through the small inner parts
     const int half = margin * phHalf, width = 2 * half - 1, n = width - 1;
     const ProcParams p = angles(0.0, rangeDeg, images, start);

@@ -279,7 +279,7 @@ void TstSinogramCore::phantomSinogram()
     PhantomSet ps(smallPhantom(vertical, cor, 64, 24), true);
     QCOMPARE(ps.set.count(), 24);
     const Phantom& ph = ps.phantom;
-    const double flat = ph.spec().flat, dark = ph.spec().dark;
+    const double flat = ph.phantomSpec().flat, dark = ph.phantomSpec().dark;
     const int slice = 2;
     HSgm h;
     QVERIFY(genSinogram0(h, ps.set, vertical, cor, slice, {0, 24}));
@@ -378,9 +378,9 @@ void TstSinogramCore::guessCorFindsTrueCentre()
     QFETCH(double, start);
     QFETCH(bool, noisy);
     QFETCH(bool, references);
-    PhantomSpec spec = smallPhantom(vertical, cor, across, 180);
-    spec.noise = noisy;
-    PhantomSet ps(spec, true);
+    PhantomSpec phantomSpec = smallPhantom(vertical, cor, across, 180);
+    phantomSpec.noise = noisy;
+    PhantomSet ps(phantomSpec, true);
     if (!references) {
         ps.set.setI0Handle(nullptr);
         ps.set.setBgHandle(nullptr);

@@ -1,11 +1,12 @@
 #include "app/optiontable.h"
 #include "app/startup.h"
+#include "tests/support/controlfixtures.h"
 #include "tests/support/testutil.h"
 
 #include <QtTest>
 
-// Start-up as a user meets it: the program run as a process, and the
-// translation decision in-process.
+// Start-up as a user meets it: the program run as a process, and the plan
+// with the translation decision in-process.
 class TstStartup : public QObject
 {
     Q_OBJECT
@@ -13,9 +14,11 @@ class TstStartup : public QObject
 private slots:
     void windowlessRunEndsByItself_data();
     void windowlessRunEndsByItself();
-    void translationInstalledUnlessEnglish_data();
-    void translationInstalledUnlessEnglish();
-    void catalogueIsCompiledIn();
+    void plan_data();
+    void plan();
+
+private:
+    QTemporaryDir tmp;
 };
 
 void TstStartup::windowlessRunEndsByItself_data()
@@ -23,8 +26,6 @@ void TstStartup::windowlessRunEndsByItself_data()
     QTest::addColumn<QString>("config");
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("no config file") << QString() << QStringList{"-nw", "-e"}
-                                    << QStringList{"Can't open config file : config.cfg"};
     QTest::newRow("config with missing include and bad quotes")
         << "DataRoot \"/a b\nINCLUDE missing.cfg\nkey value\"\n" << QStringList{"-nw", "-e", "-c", "my.cfg"}
         << QStringList{"In a line [ \"/a b] item is started from quote but not ended by quote",
@@ -41,11 +42,8 @@ void TstStartup::windowlessRunEndsByItself()
     QFETCH(QStringList, args);
     QFETCH(QStringList, expected);
     QTemporaryDir dir;
-    if (!config.isEmpty()) {
-        QFile f(dir.filePath("my.cfg"));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(config.toUtf8());
-    }
+    if (!config.isEmpty())
+        QVERIFY(!writeTextFile(dir.filePath("my.cfg"), config).isEmpty());
     // No display at all: the window-less run must not need one.
     qunsetenv("DISPLAY");
     qunsetenv("QT_QPA_PLATFORM");
@@ -62,33 +60,44 @@ void TstStartup::windowlessRunEndsByItself()
     }
 }
 
-void TstStartup::translationInstalledUnlessEnglish_data()
+// Every row reads start.cfg through -config, which wins over -c whatever
+// their order.
+void TstStartup::plan_data()
 {
+    QTest::addColumn<QString>("config");
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("installed");
-    QTest::newRow("default") << QStringList{"fenu2", "-c", "/nonexistent.cfg"} << true;
-    QTest::newRow("-e") << QStringList{"fenu2", "-e", "-c", "/nonexistent.cfg"} << false;
+    QTest::addColumn<QString>("dataRoot");
+    QTest::addColumn<bool>("noWindow");
+    QTest::addColumn<bool>("english");
+    QTest::newRow("later DataRoot wins") << "DataRoot /a\nDataRoot /b\n" << QStringList{} << "/b" << false << false;
+    QTest::newRow("-d wins over file") << "DataRoot /a\n" << QStringList{"-d", "/x"} << "/x" << false << false;
+    QTest::newRow("lower-case key is not DataRoot") << "dataroot /a\n" << QStringList{} << "<home>" << false
+                                                    << false;
+    QTest::newRow("-nw and -e from the file") << "-nw\n-e\n" << QStringList{} << "<home>" << true << true;
+    QTest::newRow("-e") << "" << QStringList{"-e"} << "<home>" << false << true;
 }
 
-void TstStartup::translationInstalledUnlessEnglish()
+void TstStartup::plan()
 {
+    QFETCH(QString, config);
     QFETCH(QStringList, args);
-    QFETCH(bool, installed);
+    QFETCH(QString, dataRoot);
+    QFETCH(bool, noWindow);
+    QFETCH(bool, english);
+    const QString home = QDir::home().filePath("Data");
+    const QString cfg = writeTextFile(tmp.filePath("start.cfg"), config);
+    setDataRoot(home);
     OptionTable table;
-    const StartupPlan plan = prepareStartup(table, args);
+    const StartupPlan plan = prepareStartup(table, QStringList{"fenu2", "-config", cfg, "-c", "/none.cfg"} + args);
+    QCOMPARE(plan.configFile, cfg);
+    QCOMPARE(::dataRoot(), dataRoot == "<home>" ? home : dataRoot);
+    QCOMPARE(plan.noWindow, noWindow);
     QTranslator translator;
-    QCOMPARE(installTranslation(*QCoreApplication::instance(), translator, plan), installed);
-    QCOMPARE(plan.english, !installed);
-    // removeTranslator only succeeds for an installed translator.
-    QCOMPARE(QCoreApplication::removeTranslator(&translator), installed);
-}
-
-void TstStartup::catalogueIsCompiledIn()
-{
-    QVERIFY(QFile::exists(":/Fenu2_ja_JP.qm"));
-    QTranslator translator;
-    QVERIFY(translator.load(QStringLiteral(":Fenu2_ja_JP")));
-    QCOMPARE(translator.language(), QStringLiteral("ja_JP"));
+    QCOMPARE(installTranslation(*QCoreApplication::instance(), translator, plan), !english);
+    // removeTranslator only succeeds for an installed translator; the
+    // language is set only when the compiled-in catalogue was loaded.
+    QCOMPARE(QCoreApplication::removeTranslator(&translator), !english);
+    QCOMPARE(translator.language(), english ? QString() : QStringLiteral("ja_JP"));
 }
 
 QTEST_GUILESS_MAIN(TstStartup)

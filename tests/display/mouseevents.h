@@ -4,25 +4,16 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QWheelEvent>
 #include <QWidget>
 
 inline void sendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button,
                       Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
-    Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
     QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), button, held, mods);
     QApplication::sendEvent(w, &e);
-}
-
-inline void press(QWidget* w, QPoint pos, Qt::MouseButton b, Qt::KeyboardModifiers m = Qt::NoModifier)
-{
-    sendMouse(w, QEvent::MouseButtonPress, pos, b, m);
-}
-
-inline void release(QWidget* w, QPoint pos, Qt::MouseButton b, Qt::KeyboardModifiers m = Qt::NoModifier)
-{
-    sendMouse(w, QEvent::MouseButtonRelease, pos, b, m);
 }
 
 // A move while `held` is down (NoButton for a plain hover).
@@ -39,6 +30,35 @@ inline void wheel(QWidget* w, QPoint pos, int angleY, Qt::KeyboardModifiers m = 
     QWheelEvent e(QPointF(pos), w->mapToGlobal(QPointF(pos)), QPoint(), QPoint(0, angleY), Qt::NoButton,
                   m, Qt::NoScrollPhase, false);
     QApplication::sendEvent(w, &e);
+}
+
+// Runs a gesture such as "p40,40s m100,70s r100,70": p and q press the left
+// and the right button, m moves with it held, r releases it, h hovers, d
+// double-clicks the left button; w, v and b turn the wheel one notch
+// forward, a quarter notch forward and one notch back. s, c and a behind the
+// position hold Shift, Ctrl and Alt.
+inline void gesture(QWidget* w, const QString& script)
+{
+    static const QRegularExpression token(QStringLiteral("([pqmrhdwvb])(-?\\d+),(-?\\d+)([sca]*)"));
+    Qt::MouseButton held = Qt::NoButton;
+    for (const QString& step : script.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch t = token.match(step);
+        const QPoint at(t.captured(2).toInt(), t.captured(3).toInt());
+        Qt::KeyboardModifiers m;
+        for (const QChar c : t.captured(4))
+            m |= c == 's' ? Qt::ShiftModifier : c == 'c' ? Qt::ControlModifier : Qt::AltModifier;
+        switch (t.captured(1).at(0).toLatin1()) {
+        case 'p': sendMouse(w, QEvent::MouseButtonPress, at, held = Qt::LeftButton, m); break;
+        case 'q': sendMouse(w, QEvent::MouseButtonPress, at, held = Qt::RightButton, m); break;
+        case 'm': move(w, at, held, m); break;
+        case 'r': sendMouse(w, QEvent::MouseButtonRelease, at, held, m); break;
+        case 'h': move(w, at, Qt::NoButton, m); break;
+        case 'd': sendMouse(w, QEvent::MouseButtonDblClick, at, Qt::LeftButton, m); break;
+        case 'b': wheel(w, at, -120, m); break;
+        case 'v': wheel(w, at, 30, m); break;
+        default: wheel(w, at, 120, m); break;
+        }
+    }
 }
 
 // Paints a widget offscreen and returns what it drew.

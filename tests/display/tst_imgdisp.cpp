@@ -39,16 +39,11 @@ struct Shown {
     ImgDisp d;
 };
 
-bool nearRect(const QRectF& a, const QRectF& b, double eps = 1e-4)
+bool nearRect(const QRectF& a, const QRectF& b)
 {
+    const double eps = 1e-4;
     return std::abs(a.x() - b.x()) < eps && std::abs(a.y() - b.y()) < eps
         && std::abs(a.width() - b.width()) < eps && std::abs(a.height() - b.height()) < eps;
-}
-
-QString str(const QRectF& r)
-{
-    return QStringLiteral("(%1, %2, %3, %4)").arg(r.x(), 0, 'g', 10).arg(r.y(), 0, 'g', 10)
-        .arg(r.width(), 0, 'g', 10).arg(r.height(), 0, 'g', 10);
 }
 
 } // namespace
@@ -58,77 +53,18 @@ class TstImgDisp : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void firstImageAndWheel_data();
-    void firstImageAndWheel();
+    void initTestCase() { qRegisterMetaType<MouseC::MStat>(); }
     void viewKeptUntilReset();
-    void nullImageDoesNothing();
-    void pointerPosition_data();
-    void pointerPosition();
-    void panAndClicks_data();
-    void panAndClicks();
-    void selection_data();
-    void selection();
-    void selectionClearedByShiftRightClick();
-    void mouseOffKeepsWheel();
+    void degenerateImageAndFrame();
+    void mouse_data();
+    void mouse();
     void drawnPixels_data();
     void drawnPixels();
-    void extremeZoomStaysDefined_data();
     void extremeZoomStaysDefined();
-    void zeroSizeFrame();
     void saveVisiblePart_data();
     void saveVisiblePart();
     void readOutsAndReset();
 };
-
-void TstImgDisp::initTestCase()
-{
-    qRegisterMetaType<MouseC::MStat>();
-}
-
-void TstImgDisp::firstImageAndWheel_data()
-{
-    QTest::addColumn<QPoint>("at");
-    QTest::addColumn<int>("angle");
-    QTest::addColumn<QRectF>("view");
-    QTest::newRow("notch forward at (64, 64)") << QPoint(64, 64) << 120
-                                               << QRectF(11.6364, 11.6364, 465.4545, 465.4545);
-    QTest::newRow("partial notch zooms in as well") << QPoint(64, 64) << 30
-                                                    << QRectF(11.6364, 11.6364, 465.4545, 465.4545);
-    QTest::newRow("notch back at the centre") << QPoint(128, 128) << -120 << QRectF(-25.6, -25.6, 563.2, 563.2);
-    QTest::newRow("notch forward at the corner") << QPoint(0, 0) << 120 << QRectF(0, 0, 465.4545, 465.4545);
-}
-
-void TstImgDisp::firstImageAndWheel()
-{
-    QFETCH(QPoint, at);
-    QFETCH(int, angle);
-    QFETCH(QRectF, view);
-    ImgDisp d;
-    d.resize(256, 256);
-    d.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&d));
-    QSignalSpy newS(&d, &ImgDisp::newS);
-    d.setImage(ramp(512, 512));
-    d.newImage();
-    QCOMPARE(newS.count(), 1);
-    QCOMPARE(newS.at(0).at(0).toRectF(), QRectF(0, 0, 512, 512));
-    QVERIFY(d.isViewSet());
-    // The image point under the pointer stays under it.
-    const double cx = d.coord()->s2rx(at.x()), cy = d.coord()->s2ry(at.y());
-    wheel(d.dispB(), at, angle);
-    QCOMPARE(newS.count(), 2);
-    const QRectF got = newS.at(1).at(0).toRectF();
-    QVERIFY2(nearRect(got, view), qPrintable(str(got)));
-    QCOMPARE(d.view(), got);
-    QVERIFY(std::abs(d.coord()->s2rx(at.x()) - cx) < 1e-9);
-    QVERIFY(std::abs(d.coord()->s2ry(at.y()) - cy) < 1e-9);
-    // With the wheel switched off nothing moves.
-    d.setWheelOn(false);
-    wheel(d.dispB(), at, angle);
-    QCOMPARE(newS.count(), 2);
-    QCOMPARE(d.view(), got);
-}
 
 void TstImgDisp::viewKeptUntilReset()
 {
@@ -137,19 +73,21 @@ void TstImgDisp::viewKeptUntilReset()
     s.d.setImage(ramp(1024, 1024));
     s.d.newImage();
     QCOMPARE(s.d.view(), QRectF(0, 0, 512, 512)); // the upper-left quarter
-    QCOMPARE(newS.count(), 0);
     s.d.resetScale();
     QCOMPARE(s.d.view(), QRectF(0, 0, 1024, 1024));
-    QCOMPARE(newS.count(), 0); // a reset is not announced
+    QCOMPARE(newS.count(), 0); // neither a kept view nor a reset is announced
     // An owner that loads a new data set takes the whole next image again.
     s.d.setViewUnset();
     s.d.setImage(ramp(300, 200));
     s.d.newImage();
     QCOMPARE(s.d.view(), QRectF(0, 0, 300, 200));
     QCOMPARE(newS.count(), 1);
+    QCOMPARE(newS.at(0).at(0).toRectF(), QRectF(0, 0, 300, 200));
 }
 
-void TstImgDisp::nullImageDoesNothing()
+// No image, an image of no size, a frame of no size: nothing is announced,
+// the view stays, and mouse, wheel and painting are harmless.
+void TstImgDisp::degenerateImageAndFrame()
 {
     ImgDisp d;
     d.dispB()->resize(64, 64);
@@ -159,172 +97,105 @@ void TstImgDisp::nullImageDoesNothing()
     d.newImage();
     QCOMPARE(newS.count(), 0);
     QVERIFY(!d.isViewSet());
-    // Drawing an unset view paints only the white background.
-    const QImage img = renderOf(d.dispB());
-    QCOMPARE(img.pixel(32, 32), qRgb(255, 255, 255));
-    // Mouse and wheel on a view of size 0 are harmless.
-    QSignalSpy pos(&d, &ImgDisp::newPos);
-    move(d.dispB(), QPoint(10, 10));
-    wheel(d.dispB(), QPoint(10, 10), 120);
-    press(d.dispB(), QPoint(10, 10), Qt::LeftButton);
-    release(d.dispB(), QPoint(12, 12), Qt::LeftButton);
-    QCOMPARE(pos.count(), 1);
+    QCOMPARE(renderOf(d.dispB()).pixel(32, 32), qRgb(255, 255, 255));
+    gesture(d.dispB(), "h10,10 w10,10 p10,10 m12,12 r12,12");
+
+    d.setImage(ramp(64, 64));
+    d.newImage();
+    d.dispB()->resize(0, 0);
+    const QRectF v = d.view();
+    gesture(d.dispB(), "w0,0 p0,0 m0,0 r0,0");
+    QCOMPARE(d.view(), v);
+    QImage img(1, 1, QImage::Format_RGB32);
+    d.dispB()->render(&img);
 }
 
-void TstImgDisp::pointerPosition_data()
+// On a 512 x 512 image in a 256 x 256 frame (one frame pixel is two image
+// pixels). Completed selections are given as rectangles, clicks as
+// "x,y,status".
+void TstImgDisp::mouse_data()
 {
-    QTest::addColumn<QPoint>("at");
-    QTest::addColumn<QPoint>("pixel");
-    // A 500 x 300 image over a 256 x 256 frame.
-    QTest::newRow("top left") << QPoint(0, 0) << QPoint(0, 0);
-    QTest::newRow("bottom right") << QPoint(255, 255) << QPoint(498, 298); // 255 * 500 / 256, 255 * 300 / 256
-    QTest::newRow("middle") << QPoint(128, 128) << QPoint(250, 150);
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("off"); // m: mouse, w: wheel
+    QTest::addColumn<QRectF>("view");
+    QTest::addColumn<QRectF>("selection");
+    QTest::addColumn<QString>("points");
+    QTest::addColumn<int>("views");     // newS
+    QTest::addColumn<int>("positions"); // newPos
+    const QRectF whole(0, 0, 512, 512), none, rect(80, 80, 120, 60);
+    QTest::newRow("left drag pans, ends with a point") << "p100,100 m104,96 m110,90 r110,90" << ""
+                                                       << QRectF(-20, 20, 512, 512) << none << "200,200,0" << 2 << 2;
+    QTest::newRow("right drag reports status 8") << "q100,100 m110,90 r110,90" << "" << whole << none
+                                                 << "220,180,8" << 0 << 1;
+    QTest::newRow("ctrl left does nothing") << "p100,100c m110,90c r110,90c" << "" << whole << none << "" << 0 << 1;
+    QTest::newRow("alt left does nothing") << "p100,100a m110,90a r110,90a" << "" << whole << none << "" << 0 << 0;
+    QTest::newRow("shift left selects, no pan, no point") << "p40,40s m70,55s m100,70s r100,70s" << "" << whole
+                                                          << rect << "" << 0 << 2;
+    QTest::newRow("up right is normalised") << "p40,70s m100,40s r100,40s" << "" << whole << rect << "" << 0 << 1;
+    QTest::newRow("no height: not completed") << "p40,40s m100,40s r100,40s" << "" << whole << none << "" << 0 << 1;
+    QTest::newRow("Shift let go before the button") << "p100,70s m40,40s r40,40" << "" << whole << rect << "" << 0
+                                                    << 1;
+    QTest::newRow("a pan keeps a finished selection") << "p10,10s m50,60s r50,60s p100,100 m120,120s r120,120"
+                                                      << "" << QRectF(-40, -40, 512, 512)
+                                                      << QRectF(20, 20, 80, 100) << "200,200,0" << 1 << 2;
+    QTest::newRow("shift right click clears it") << "p10,10s m50,60s r50,60s q30,30s r30,30s" << "" << whole
+                                                 << none << "" << 0 << 1;
+    // The wheel keeps the image point under the pointer where it is.
+    const QRectF zoomed(256 - 0.5 * 512 / 1.1, 256 - 0.5 * 512 / 1.1, 512 / 1.1, 512 / 1.1);
+    QTest::newRow("notch forward at (64, 64)") << "w64,64" << "" << QRectF(11.6364, 11.6364, 465.4545, 465.4545)
+                                               << none << "" << 1 << 0;
+    QTest::newRow("quarter notch zooms in as well") << "v64,64" << "" << QRectF(11.6364, 11.6364, 465.4545, 465.4545)
+                                                    << none << "" << 1 << 0;
+    QTest::newRow("notch back at the centre") << "b128,128" << "" << QRectF(-25.6, -25.6, 563.2, 563.2) << none << ""
+                                              << 1 << 0;
+    QTest::newRow("notch forward at the corner") << "w0,0" << "" << QRectF(0, 0, 465.4545, 465.4545) << none << ""
+                                                 << 1 << 0;
+    QTest::newRow("wheel off keeps the mouse") << "w128,128 p100,100 m110,90 r110,90" << "w"
+                                               << QRectF(-20, 20, 512, 512) << none << "200,200,0" << 1 << 1;
+    QTest::newRow("mouse off keeps only the wheel") << "p10,10 m50,50 r50,50 p10,10s m50,60s r50,60s w128,128"
+                                                    << "m" << zoomed << none << "" << 1 << 0;
 }
 
-void TstImgDisp::pointerPosition()
+void TstImgDisp::mouse()
 {
-    QFETCH(QPoint, at);
-    QFETCH(QPoint, pixel);
-    Shown s(ramp(500, 300));
-    QSignalSpy pos(&s.d, &ImgDisp::newPos);
-    move(s.d.dispB(), at);
-    QCOMPARE(pos.count(), 1);
-    QCOMPARE(QPoint(pos.at(0).at(0).toInt(), pos.at(0).at(1).toInt()), pixel);
-}
-
-void TstImgDisp::panAndClicks_data()
-{
-    QTest::addColumn<int>("button");
-    QTest::addColumn<int>("mods");
-    QTest::addColumn<QPointF>("shift"); // view movement of a drag from (100, 100) to (110, 90)
-    QTest::addColumn<int>("status");    // of selectedAPoint, -1: none
-    // 512 x 512 in 256 x 256: one frame pixel is two image pixels.
-    QTest::newRow("left drag pans") << int(Qt::LeftButton) << 0 << QPointF(-20, 20) << 0;
-    QTest::newRow("right drag reports status 8") << int(Qt::RightButton) << 0 << QPointF(0, 0) << 8;
-    QTest::newRow("ctrl left does nothing") << int(Qt::LeftButton) << int(Qt::ControlModifier) << QPointF(0, 0) << -1;
-    QTest::newRow("alt left does nothing") << int(Qt::LeftButton) << int(Qt::AltModifier) << QPointF(0, 0) << -1;
-    QTest::newRow("shift left selects, no pan, no point")
-        << int(Qt::LeftButton) << int(Qt::ShiftModifier) << QPointF(0, 0) << -1;
-    QTest::newRow("middle does nothing") << int(Qt::MiddleButton) << 0 << QPointF(0, 0) << -1;
-}
-
-void TstImgDisp::panAndClicks()
-{
-    QFETCH(int, button);
-    QFETCH(int, mods);
-    QFETCH(QPointF, shift);
-    QFETCH(int, status);
+    QFETCH(QString, script);
+    QFETCH(QString, off);
+    QFETCH(QRectF, view);
+    QFETCH(QRectF, selection);
+    QFETCH(QString, points);
+    QFETCH(int, views);
+    QFETCH(int, positions);
     Shown s(ramp(512, 512));
+    s.d.setMouseOn(!off.contains('m'));
+    s.d.setWheelOn(!off.contains('w'));
     QSignalSpy newS(&s.d, &ImgDisp::newS);
-    QSignalSpy point(&s.d, &ImgDisp::selectedAPoint);
-    const auto b = Qt::MouseButton(button);
-    const auto m = Qt::KeyboardModifiers(mods);
-    QWidget* f = s.d.dispB();
-    press(f, QPoint(100, 100), b, m);
-    move(f, QPoint(104, 96), b, m);
-    move(f, QPoint(110, 90), b, m);
-    release(f, QPoint(110, 90), b, m);
-    QCOMPARE(s.d.view().topLeft(), shift);
-    QCOMPARE(s.d.view().size(), QSizeF(512, 512));
-    QCOMPARE(newS.count(), shift.isNull() ? 0 : 2);
-    QCOMPARE(point.count(), status < 0 ? 0 : 1);
-    if (status >= 0) {
-        // The release point in image pixels, after the pan.
-        QCOMPARE(point.at(0).at(0).toDouble(), 110 * 2.0 + shift.x());
-        QCOMPARE(point.at(0).at(1).toDouble(), 90 * 2.0 + shift.y());
-        QCOMPARE(int(point.at(0).at(2).value<MouseC::MStat>()), status);
-    }
-}
-
-void TstImgDisp::selection_data()
-{
-    QTest::addColumn<QPoint>("from");
-    QTest::addColumn<QPoint>("to");
-    QTest::addColumn<int>("releaseMods");
-    QTest::addColumn<bool>("selected");
-    QTest::addColumn<QRectF>("rect");
-    const int shift = Qt::ShiftModifier;
-    QTest::newRow("down right") << QPoint(40, 40) << QPoint(100, 70) << shift << true << QRectF(80, 80, 120, 60);
-    QTest::newRow("up left is normalised") << QPoint(100, 70) << QPoint(40, 40) << shift << true << QRectF(80, 80, 120, 60);
-    QTest::newRow("up right is normalised") << QPoint(40, 70) << QPoint(100, 40) << shift << true << QRectF(80, 80, 120, 60);
-    QTest::newRow("no height: not completed") << QPoint(40, 40) << QPoint(100, 40) << shift << false << QRectF(80, 80, 120, 0);
-    QTest::newRow("click: not completed") << QPoint(40, 40) << QPoint(40, 40) << shift << false << QRectF(80, 80, 0, 0);
-    QTest::newRow("Shift let go before the button") << QPoint(40, 40) << QPoint(100, 70) << 0 << true << QRectF(80, 80, 120, 60);
-}
-
-void TstImgDisp::selection()
-{
-    QFETCH(QPoint, from);
-    QFETCH(QPoint, to);
-    QFETCH(int, releaseMods);
-    QFETCH(bool, selected);
-    QFETCH(QRectF, rect);
-    Shown s(ramp(512, 512));
-    QWidget* f = s.d.dispB();
-    press(f, from, Qt::LeftButton, Qt::ShiftModifier);
-    QVERIFY(s.d.isSelecting());
-    QVERIFY(!s.d.isSelected());
-    move(f, (from + to) / 2, Qt::LeftButton, Qt::ShiftModifier);
-    move(f, to, Qt::LeftButton, Qt::ShiftModifier);
-    // While dragging the size carries the direction.
-    QCOMPARE(s.d.selection().width(), 2.0 * (to.x() - from.x()));
-    QCOMPARE(s.d.selection().height(), 2.0 * (to.y() - from.y()));
-    release(f, to, Qt::LeftButton, Qt::KeyboardModifiers(releaseMods));
-    QVERIFY(!s.d.isSelecting());
-    QCOMPARE(s.d.isSelected(), selected);
-    if (selected)
-        QCOMPARE(s.d.selection(), rect);
-    QCOMPARE(s.d.view(), QRectF(0, 0, 512, 512));
-}
-
-void TstImgDisp::selectionClearedByShiftRightClick()
-{
-    Shown s(ramp(512, 512));
-    QWidget* f = s.d.dispB();
-    press(f, QPoint(10, 10), Qt::LeftButton, Qt::ShiftModifier);
-    move(f, QPoint(50, 60), Qt::LeftButton, Qt::ShiftModifier);
-    release(f, QPoint(50, 60), Qt::LeftButton, Qt::ShiftModifier);
-    QVERIFY(s.d.isSelected());
-    // A pan afterwards leaves the finished rectangle alone, Shift or not.
-    press(f, QPoint(100, 100), Qt::LeftButton);
-    move(f, QPoint(120, 120), Qt::LeftButton, Qt::ShiftModifier);
-    release(f, QPoint(120, 120), Qt::LeftButton);
-    QCOMPARE(s.d.selection(), QRectF(20, 20, 80, 100));
-    QSignalSpy point(&s.d, &ImgDisp::selectedAPoint);
-    press(f, QPoint(30, 30), Qt::RightButton, Qt::ShiftModifier);
-    release(f, QPoint(30, 30), Qt::RightButton, Qt::ShiftModifier);
-    QVERIFY(!s.d.isSelected());
-    QVERIFY(!s.d.isSelecting());
-    QCOMPARE(s.d.selection(), QRectF());
-    QCOMPARE(point.count(), 0);
-}
-
-void TstImgDisp::mouseOffKeepsWheel()
-{
-    Shown s(ramp(512, 512));
-    s.d.setMouseOn(false);
     QSignalSpy pos(&s.d, &ImgDisp::newPos);
     QSignalSpy point(&s.d, &ImgDisp::selectedAPoint);
-    QWidget* f = s.d.dispB();
-    press(f, QPoint(10, 10), Qt::LeftButton);
-    move(f, QPoint(50, 50), Qt::LeftButton);
-    release(f, QPoint(50, 50), Qt::LeftButton);
-    QCOMPARE(pos.count(), 0);
-    QCOMPARE(point.count(), 0);
-    QCOMPARE(s.d.view(), QRectF(0, 0, 512, 512));
-    wheel(f, QPoint(128, 128), 120);
-    QVERIFY(s.d.view().width() < 512);
+    gesture(s.d.dispB(), script);
+    QVERIFY(nearRect(s.d.view(), view));
+    QVERIFY(!s.d.isSelecting());
+    QCOMPARE(s.d.isSelected(), !selection.isNull());
+    if (s.d.isSelected())
+        QCOMPARE(s.d.selection(), selection);
+    QStringList clicks;
+    for (const auto& a : point)
+        clicks << QStringLiteral("%1,%2,%3").arg(a.at(0).toDouble()).arg(a.at(1).toDouble())
+                      .arg(int(a.at(2).value<MouseC::MStat>()));
+    QCOMPARE(clicks.join(' '), points);
+    QCOMPARE(newS.count(), views);
+    if (views > 0)
+        QCOMPARE(newS.last().at(0).toRectF(), s.d.view());
+    QCOMPARE(pos.count(), positions);
 }
 
 void TstImgDisp::drawnPixels_data()
 {
     QTest::addColumn<QRectF>("view");
-    QTest::addColumn<QPoint>("at");      // frame pixel of a 200 x 200 frame
-    QTest::addColumn<int>("grey");       // -1: white background
+    QTest::addColumn<QPoint>("at"); // frame pixel of a 200 x 200 frame
+    QTest::addColumn<int>("grey");  // -1: white background
     // Image 4 x 2 stretched (aspect not kept): frame pixel (x, y) shows
-    // image pixel (x / 50, y / 100).
+    // image pixel (x / 50, y / 100), truncated.
     const QRectF whole(0, 0, 4, 2);
-    QTest::newRow("first pixel") << whole << QPoint(0, 0) << 0;
     QTest::newRow("end of the first column") << whole << QPoint(49, 99) << 0;
     QTest::newRow("second column") << whole << QPoint(50, 0) << 1;
     QTest::newRow("second row, last column") << whole << QPoint(199, 100) << 6;
@@ -332,8 +203,7 @@ void TstImgDisp::drawnPixels_data()
     const QRectF panned(-2, 0, 4, 2);
     QTest::newRow("left of the image is white") << panned << QPoint(99, 50) << -1;
     QTest::newRow("image starts mid frame") << panned << QPoint(100, 50) << 0;
-    // Zoomed onto image pixel (3, 1).
-    QTest::newRow("zoomed in") << QRectF(3.25, 1.25, 0.5, 0.5) << QPoint(0, 199) << 6;
+    QTest::newRow("zoomed onto pixel (3, 1)") << QRectF(3.25, 1.25, 0.5, 0.5) << QPoint(0, 199) << 6;
 }
 
 void TstImgDisp::drawnPixels()
@@ -343,53 +213,37 @@ void TstImgDisp::drawnPixels()
     QFETCH(int, grey);
     Shown s(ramp(4, 2), 200);
     s.d.setView(view);
-    const QImage img = renderOf(s.d.dispB());
     const QRgb want = grey < 0 ? qRgb(255, 255, 255) : qRgb(grey, grey, grey);
-    QCOMPARE(img.pixel(at), want);
+    QCOMPARE(renderOf(s.d.dispB()).pixel(at), want);
+    // The pointer over a drawn pixel reports that pixel.
+    QSignalSpy pos(&s.d, &ImgDisp::newPos);
+    move(s.d.dispB(), at);
+    const QPoint p(pos.value(0).value(0).toInt(), pos.value(0).value(1).toInt());
+    QVERIFY(grey < 0 || (s.d.img().rect().contains(p) && qGray(s.d.img().pixel(p)) == grey));
 }
 
-void TstImgDisp::extremeZoomStaysDefined_data()
-{
-    QTest::addColumn<int>("angle");
-    QTest::newRow("far in") << 120;
-    QTest::newRow("far out") << -120;
-}
-
+// Zoomed far past the range of doubles, in and out, the view stays usable
+// and positions, drawing and saving work without undefined conversions.
 void TstImgDisp::extremeZoomStaysDefined()
 {
-    QFETCH(int, angle);
-    Shown s(ramp(512, 512));
-    QWidget* f = s.d.dispB();
-    for (int i = 0; i < 9000; ++i)
-        wheel(f, QPoint(37, 201), angle);
-    const QRectF v = s.d.view();
-    QVERIFY(std::isfinite(v.width()) && v.width() > 0.0);
-    QVERIFY(std::isfinite(v.x()) && std::isfinite(v.y()));
-    QVERIFY(angle > 0 ? v.width() < 1e-300 : v.width() > 1e300);
-    // Positions, drawing and saving still work without undefined conversions.
-    QSignalSpy pos(&s.d, &ImgDisp::newPos);
-    move(f, QPoint(255, 0));
-    QCOMPARE(pos.count(), 1);
-    renderOf(f);
-    QTemporaryDir dir;
-    MessageCapture log;
-    s.d.saveImage(dir.filePath(QStringLiteral("v.png")));
-    QCOMPARE(QFileInfo::exists(dir.filePath(QStringLiteral("v.png"))), false);
-    QCOMPARE(log.count(QStringLiteral("Can't save image")), 1);
-}
-
-void TstImgDisp::zeroSizeFrame()
-{
-    ImgDisp d;
-    d.setImage(ramp(64, 64));
-    d.newImage();
-    d.dispB()->resize(0, 0);
-    const QRectF v = d.view();
-    wheel(d.dispB(), QPoint(0, 0), 120);
-    move(d.dispB(), QPoint(0, 0));
-    QCOMPARE(d.view(), v);
-    QImage img(1, 1, QImage::Format_RGB32);
-    d.dispB()->render(&img); // nothing to draw, nothing to divide
+    for (const int angle : {120, -120}) {
+        Shown s(ramp(512, 512));
+        QWidget* f = s.d.dispB();
+        for (int i = 0; i < 9000; ++i)
+            wheel(f, QPoint(37, 201), angle);
+        const QRectF v = s.d.view();
+        QVERIFY(std::isfinite(v.width()) && v.width() > 0.0 && std::isfinite(v.x()) && std::isfinite(v.y()));
+        QVERIFY(angle > 0 ? v.width() < 1e-300 : v.width() > 1e300);
+        QSignalSpy pos(&s.d, &ImgDisp::newPos);
+        move(f, QPoint(255, 0));
+        QCOMPARE(pos.count(), 1);
+        renderOf(f);
+        QTemporaryDir dir;
+        MessageCapture log;
+        s.d.saveImage(dir.filePath(QStringLiteral("v.png")));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("v.png"))));
+        QCOMPARE(log.count(QStringLiteral("Can't save image")), 1);
+    }
 }
 
 void TstImgDisp::saveVisiblePart_data()
@@ -418,22 +272,18 @@ void TstImgDisp::saveVisiblePart()
     saved = saved.convertToFormat(QImage::Format_Grayscale8);
     for (const QPoint p : {QPoint(0, 0), QPoint(size.width() - 1, size.height() - 1), QPoint(7, 3)}) {
         const QPoint q = p + origin;
-        const bool inside = src.rect().contains(q);
-        QCOMPARE(int(saved.constScanLine(p.y())[p.x()]), inside ? int(src.constScanLine(q.y())[q.x()]) : 0);
+        const int want = src.rect().contains(q) ? int(src.constScanLine(q.y())[q.x()]) : 0;
+        QCOMPARE(int(saved.constScanLine(p.y())[p.x()]), want);
     }
 }
 
 void TstImgDisp::readOutsAndReset()
 {
     RawDisp d;
-    QCOMPARE(d.imgDatas(), nullptr);
-    QCOMPARE(d.windowTitle(), QStringLiteral("Image Display with Position and Value"));
     d.resize(400, 400);
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
-    auto* bar = d.findChild<ColorBar*>(QStringLiteral("CBar"));
-    QVERIFY(bar);
-    QCOMPARE(bar, d.colorBar());
+    ColorBar* bar = d.colorBar();
     // The bar stands to the right of the image, its controls below it.
     QVERIFY(bar->geometry().left() >= d.dispB()->geometry().right());
     QVERIFY(bar->controls()->geometry().top() >= bar->geometry().bottom());
@@ -446,20 +296,16 @@ void TstImgDisp::readOutsAndReset()
     QSignalSpy inv(&d, &ImgDispWPV::newPosInvY);
     move(d.dispB(), QPoint(10, 20));
     auto text = [&](const char* name) { return d.findChild<QLineEdit*>(QLatin1String(name))->text(); };
-    QCOMPARE(text("PosX"), QStringLiteral("30"));
-    QCOMPARE(text("PosY"), QStringLiteral("40"));
+    QCOMPARE(text("PosX") + ',' + text("PosY"), QStringLiteral("30,40"));
     QCOMPARE(inv.count(), 1);
     QCOMPARE(inv.at(0).at(1).toDouble(), 40.0); // not inverted
     d.setVal(3.14159265);
     QCOMPARE(text("Val"), QStringLiteral("3.14159"));
-    QVERIFY(d.findChild<QLineEdit*>(QStringLiteral("Val"))->isReadOnly());
 
     const QRectF whole = d.view();
     wheel(d.dispB(), QPoint(10, 10), 120);
     QVERIFY(d.view() != whole);
-    auto* reset = d.findChild<QPushButton*>(QStringLiteral("ResetScale"));
-    QCOMPARE(reset->text(), QStringLiteral("Scale Reset"));
-    reset->click();
+    d.findChild<QPushButton*>(QStringLiteral("ResetScale"))->click();
     QCOMPARE(d.view(), whole);
 }
 

@@ -4,22 +4,16 @@
 #include "input/selectaimgfile.h"
 #include "tests/support/itexfixture.h"
 #include "tests/support/testutil.h"
-#include "tools/phantom.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <cmath>
-#include <limits>
 
 // The flat and dark image panels: the image they hold is the one the
 // normalisation reads, so a failed choice must never cost the good image,
-// and what the display shows must be that image.
+// and the display must show that image.
 class TstSelectAImgFile : public QObject
 {
     Q_OBJECT
@@ -30,14 +24,13 @@ private slots:
     void loadSequence();
     void valueReadout_data();
     void valueReadout();
-    void clearDropsImage();
     void holdDefersChange_data();
     void holdDefersChange();
     void colourBarRendersAgain();
     void showImgAndForeignOwnerOfDisplay();
 
 private:
-    QString path(const QString& name) const { return QDir(tmp.path()).filePath(name); }
+    QString path(const QString& name) const { return tmp.filePath(name); }
     static QString style(SelectAImgFile& p) { return p.findChild<QLineEdit*>("FilePath")->styleSheet(); }
     static QString val(SelectAImgFile& p) { return p.display()->findChild<QLineEdit*>("Val")->text(); }
     QTemporaryDir tmp;
@@ -47,81 +40,50 @@ void TstSelectAImgFile::initTestCase()
 {
     // ramp.img: 4 x 3, pixel (x, y) = 100 + 10 y + x.
     QVector<double> ramp;
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 4; ++x)
-            ramp << 100 + 10 * y + x;
+    for (int i = 0; i < 12; ++i)
+        ramp << 100 + 10 * (i / 4) + i % 4;
     QVERIFY(itexImage(4, 3, 2, ramp).write(path("ramp.img")));
     QVERIFY(itexImage(6, 2, 2, QVector<double>(12, 7)).write(path("wide.img")));
     QVERIFY(itexImage(4, 3, 2, ramp).write(path("cut.img"), 30));
     QVERIFY(writeBytes(path("text.txt"), "hello, no image"));
-
-    PhantomSpec phantomSpec;
-    phantomSpec.width = 24;
-    phantomSpec.height = 8;
-    phantomSpec.projections = 2;
-    phantomSpec.cor = 11.5;
-    PhantomOutput out;
-    out.dir = tmp.path();
-    out.threads = 1;
-    QVERIFY(!writePhantomDataSet(Phantom(phantomSpec), out).isEmpty());
-    QCOMPARE(phantomFlatName(out), QStringLiteral("flat.img"));
-    QCOMPARE(phantomDarkName(out), QStringLiteral("dark.img"));
 }
 
 void TstSelectAImgFile::loadSequence_data()
 {
     QTest::addColumn<QStringList>("chosen");
-    QTest::addColumn<QStringList>("held");  // file held after each choice; empty: none
-    QTest::addColumn<QString>("finalStyle");
-
-    const QString good = SelectAFile::goodStyle;
-    const QString bad = SelectAFile::badStyle;
-    QTest::newRow("readable") << QStringList{"ramp.img"} << QStringList{"ramp.img"} << good;
-    QTest::newRow("missing, nothing held") << QStringList{"missing.img"} << QStringList{""} << bad;
-    QTest::newRow("unknown type, then readable")
-        << QStringList{"text.txt", "ramp.img"} << QStringList{"", "ramp.img"} << good;
-    QTest::newRow("cut file keeps the good image")
-        << QStringList{"ramp.img", "cut.img"} << QStringList{"ramp.img", "ramp.img"} << bad;
-    QTest::newRow("missing keeps, then replaced by another size")
-        << QStringList{"ramp.img", "missing.img", "wide.img"} << QStringList{"ramp.img", "ramp.img", "wide.img"}
-        << good;
-    QTest::newRow("phantom flat, then dark") << QStringList{"flat.img", "dark.img"}
-                                             << QStringList{"flat.img", "dark.img"} << good;
+    QTest::addColumn<QStringList>("held"); // file held after each choice; empty: none
+    QTest::newRow("readable") << QStringList{"ramp.img"} << QStringList{"ramp.img"};
+    QTest::newRow("missing, nothing held") << QStringList{"missing.img"} << QStringList{""};
+    QTest::newRow("unknown type, then readable") << QStringList{"text.txt", "ramp.img"} << QStringList{"", "ramp.img"};
+    QTest::newRow("cut file keeps the good image") << QStringList{"ramp.img", "cut.img"} << QStringList{"ramp.img", "ramp.img"};
+    QTest::newRow("missing keeps, then another size replaces")
+        << QStringList{"ramp.img", "missing.img", "wide.img"} << QStringList{"ramp.img", "ramp.img", "wide.img"};
 }
 
 void TstSelectAImgFile::loadSequence()
 {
     QFETCH(QStringList, chosen);
     QFETCH(QStringList, held);
-    QFETCH(QString, finalStyle);
-
     SelectAImgFile p;
     ImgData** slot = p.imageSlot();
     QVERIFY(!p.display()->isVisible());
     for (int i = 0; i < chosen.size(); ++i) {
         ImgData* before = p.image();
-        MessageCapture cap;
         p.fileSelected0(path(chosen[i]));
         QCOMPARE(p.imageSlot(), slot);
         QCOMPARE(*slot, p.image());
+        const bool loaded = chosen[i] == held[i];
+        QCOMPARE(style(p), QLatin1String(loaded ? SelectAFile::goodStyle : SelectAFile::badStyle));
         if (held[i].isEmpty()) {
             QVERIFY(!p.image());
-            QCOMPARE(style(p), QLatin1String(SelectAFile::badStyle));
-            QVERIFY(!cap.lines().isEmpty()); // the reader said why
             continue;
         }
         ImgData* img = p.image();
-        QVERIFY(img);
         QCOMPARE(img->fileName, path(held[i]));
-        if (held[i] == held.value(i - 1) && chosen[i] != held[i]) {
-            QCOMPARE(img, before); // the same object: not reloaded, not replaced
-            QCOMPARE(style(p), QLatin1String(SelectAFile::badStyle));
-        } else {
-            QCOMPARE(style(p), QLatin1String(SelectAFile::goodStyle));
-        }
+        if (!loaded)
+            QCOMPARE(img, before); // not reloaded, not replaced
         // Held whole in memory, so workers may read it side by side.
-        QVERIFY(img->ready);
-        QVERIFY(img->inMemory);
+        QVERIFY(img->ready && img->inMemory);
         // The display shows this image, scaled to its extremes.
         ImgDispWPV* d = p.display();
         QVERIFY(d->isVisible());
@@ -129,7 +91,6 @@ void TstSelectAImgFile::loadSequence()
         QCOMPARE(d->colorBar()->minV(), img->minValue);
         QCOMPARE(d->colorBar()->maxV(), img->maxValue);
     }
-    QCOMPARE(style(p), finalStyle);
 }
 
 void TstSelectAImgFile::valueReadout_data()
@@ -137,17 +98,11 @@ void TstSelectAImgFile::valueReadout_data()
     QTest::addColumn<double>("x");
     QTest::addColumn<double>("y");
     QTest::addColumn<double>("expected");
-
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    QTest::newRow("origin") << 0.0 << 0.0 << 100.0;
-    QTest::newRow("last pixel") << 3.0 << 2.0 << 123.0;
     QTest::newRow("fractions truncate") << 1.9 << 2.9 << 121.0;
     QTest::newRow("just left of 0 truncates to 0") << -0.5 << 1.0 << 110.0;
-    QTest::newRow("x -1") << -1.0 << 0.0 << 0.0;
     QTest::newRow("x = width") << 4.0 << 0.0 << 0.0;
-    QTest::newRow("y = height") << 0.0 << 3.0 << 0.0;
     QTest::newRow("far outside") << 1e300 << -1e300 << 0.0;
-    QTest::newRow("not a number") << nan << 1.0 << 0.0;
+    QTest::newRow("not a number") << qQNaN() << 1.0 << 0.0;
 }
 
 void TstSelectAImgFile::valueReadout()
@@ -155,36 +110,60 @@ void TstSelectAImgFile::valueReadout()
     QFETCH(double, x);
     QFETCH(double, y);
     QFETCH(double, expected);
-
     SelectAImgFile p;
     p.fileSelected0(path("ramp.img"));
-    QVERIFY(p.image());
     p.display()->setVal(-42);
     p.noticedNewPos(x, y);
-    QCOMPARE(val(p), QString::number(expected, 'g', 6));
-
+    QCOMPARE(val(p), QString::number(expected));
     // The pointer over the panel's own display reaches the read-out.
     p.display()->noticedNewPos(2, 1);
     QCOMPARE(val(p), QStringLiteral("112"));
 }
 
-void TstSelectAImgFile::clearDropsImage()
+void TstSelectAImgFile::holdDefersChange_data()
 {
+    QTest::addColumn<bool>("hold");
+    QTest::addColumn<QStringList>("during"); // choices (while held); "-" clears
+    QTest::addColumn<QString>("after");      // file held in the end; empty: none
+    QTest::addColumn<QString>("finalStyle");
+    const QString neutral = SelectAFile::neutralStyle, good = SelectAFile::goodStyle;
+    QTest::newRow("clear") << false << QStringList{"-"} << "" << neutral;
+    QTest::newRow("held: new file") << true << QStringList{"wide.img"} << "wide.img" << good;
+    QTest::newRow("held: clear") << true << QStringList{"-"} << "" << neutral;
+    QTest::newRow("held: the last request wins") << true << QStringList{"-", "wide.img", "cut.img", "ramp.img"}
+                                                 << "ramp.img" << good;
+    QTest::newRow("held: unreadable keeps the image") << true << QStringList{"missing.img"} << "ramp.img"
+                                                      << QString(SelectAFile::badStyle);
+}
+
+void TstSelectAImgFile::holdDefersChange()
+{
+    QFETCH(bool, hold);
+    QFETCH(QStringList, during);
+    QFETCH(QString, after);
+    QFETCH(QString, finalStyle);
     SelectAImgFile p;
     auto* exp = p.findChild<QLineEdit*>("ExpTimeLE");
-    QCOMPARE(exp->text(), QStringLiteral("0.05"));
+    const QString defaultExp = exp->text();
     p.fileSelected0(path("ramp.img"));
-    QVERIFY(p.image());
     p.setExpTime(2.5e-7);
-    QCOMPARE(exp->text(), QStringLiteral("2.5e-07"));
     QCOMPARE(p.expTime(), 2.5e-7);
-
-    QTest::mouseClick(p.findChild<QPushButton*>("Clear"), Qt::LeftButton);
-    QVERIFY(!p.image());
-    QVERIFY(!*p.imageSlot());
-    QCOMPARE(exp->text(), QStringLiteral("0.05"));
-    QCOMPARE(p.filePath(), QString());
-    QCOMPARE(style(p), QLatin1String(SelectAFile::neutralStyle));
+    ImgData* running = p.image();
+    p.setHold(hold);
+    for (const QString& f : during) {
+        f == "-" ? p.clear0() : p.fileSelected0(path(f));
+        if (!hold)
+            continue;
+        // What the workers read stays in place for the whole run.
+        QCOMPARE(*p.imageSlot(), running);
+        QCOMPARE(running->fileName, path("ramp.img"));
+    }
+    p.setHold(false);
+    QCOMPARE(p.image() ? p.image()->fileName : QString(), after.isEmpty() ? QString() : path(after));
+    QCOMPARE(style(p), finalStyle);
+    if (!after.isEmpty())
+        return;
+    QCOMPARE(exp->text(), defaultExp);
     QVERIFY(p.display()->img().isNull());
     // Without an image the pointer shows nothing new.
     p.display()->setVal(5);
@@ -192,73 +171,22 @@ void TstSelectAImgFile::clearDropsImage()
     QCOMPARE(val(p), QStringLiteral("5"));
 }
 
-void TstSelectAImgFile::holdDefersChange_data()
-{
-    QTest::addColumn<QStringList>("during"); // choices while held; "-" clears
-    QTest::addColumn<QString>("after");      // file held after the hold; empty: none
-
-    QTest::newRow("new file") << QStringList{"wide.img"} << "wide.img";
-    QTest::newRow("clear") << QStringList{"-"} << "";
-    QTest::newRow("the last request wins") << QStringList{"-", "wide.img", "flat.img"} << "flat.img";
-    QTest::newRow("unreadable keeps the image") << QStringList{"missing.img"} << "ramp.img";
-    QTest::newRow("nothing asked") << QStringList() << "ramp.img";
-}
-
-void TstSelectAImgFile::holdDefersChange()
-{
-    QFETCH(QStringList, during);
-    QFETCH(QString, after);
-
-    SelectAImgFile p;
-    p.fileSelected0(path("ramp.img"));
-    ImgData* running = p.image();
-    p.setHold(true);
-    for (const QString& f : during) {
-        if (f == "-")
-            p.clear0();
-        else
-            p.fileSelected0(path(f));
-        // What the workers read stays in place for the whole run.
-        QCOMPARE(*p.imageSlot(), running);
-        QCOMPARE(running->fileName, path("ramp.img"));
-    }
-    p.setHold(false);
-    if (after.isEmpty())
-        QVERIFY(!p.image());
-    else
-        QCOMPARE(p.image()->fileName, path(after));
-}
-
 void TstSelectAImgFile::colourBarRendersAgain()
 {
     SelectAImgFile p;
     p.fileSelected0(path("ramp.img"));
-    ImgDispWPV* d = p.display();
-    auto grey = [d](int x, int y) { return int(d->img().constScanLine(y)[x]); };
-    QCOMPARE(grey(0, 0), 0);
-    QCOMPARE(grey(3, 2), 255);
-
-    // A fixed range survives the re-rendering that its edit asks for.
-    ColorBar* bar = d->colorBar();
-    bar->fixBox()->setChecked(true);
-    auto* minEdit = bar->controls()->findChild<QLineEdit*>("CMinLE");
+    ColorBar* bar = p.display()->colorBar();
+    auto grey = [&p](int x, int y) { return int(p.display()->img().constScanLine(y)[x]); };
     auto* maxEdit = bar->controls()->findChild<QLineEdit*>("CMaxLE");
-    QVERIFY(minEdit && maxEdit);
-    minEdit->setText("100");
-    emit minEdit->editingFinished();
+    // A fixed range survives the re-rendering that its edit asks for ...
+    bar->fixBox()->setChecked(true);
     maxEdit->setText("110.5");
     emit maxEdit->editingFinished();
-    QCOMPARE(bar->minV(), 100.0);
-    QCOMPARE(bar->maxV(), 110.5);
     QCOMPARE(grey(1, 0), int(1 / 10.5 * 256));
-    QCOMPARE(grey(0, 1), int(10 / 10.5 * 256));
     QCOMPARE(grey(1, 1), 255);
-
-    // Not fixed: the image's own extremes come back into the bar.
+    // ... and without it the image's own extremes come back into the bar.
     bar->fixBox()->setChecked(false);
     emit maxEdit->editingFinished();
-    QCOMPARE(bar->minV(), 100.0);
-    QCOMPARE(bar->maxV(), 123.0);
     QCOMPARE(maxEdit->text(), QStringLiteral("123"));
     QCOMPARE(grey(1, 1), int(11 / 23.0 * 256));
 }
@@ -267,7 +195,6 @@ void TstSelectAImgFile::showImgAndForeignOwnerOfDisplay()
 {
     auto* p = new SelectAImgFile;
     QSignalSpy ask(p, &SelectAImgFile::askToShowImage);
-    QVERIFY(!p->display()->isVisible());
     QTest::mouseClick(p->findChild<QPushButton*>("ShowImg"), Qt::LeftButton);
     QVERIFY(p->display()->isVisible());
     QCOMPARE(ask.count(), 1);

@@ -21,8 +21,6 @@ class TstSinogramCore : public QObject
 private slots:
     void samplePositions_data();
     void samplePositions();
-    void refusedCorEmptiesHolder_data();
-    void refusedCorEmptiesHolder();
     void dataSetRangeWraps_data();
     void dataSetRangeWraps();
     void normalisation_data();
@@ -65,17 +63,19 @@ void TstSinogramCore::samplePositions_data()
 {
     QTest::addColumn<bool>("rotAxIsV");
     QTest::addColumn<double>("cor");
-    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("width"); // 0: no sinogram
     QTest::addColumn<double>("firstPosition");
+    QTest::addColumn<bool>("refused"); // with a diagnostic
     for (bool v : {true, false}) {
         const char* ax = v ? "V" : "H";
-        QTest::addRow("%s cor 100: column 99 is pixel 100", ax) << v << 100.0 << 199 << 1.0;
-        QTest::addRow("%s cor 1500.25: from 955.25", ax) << v << 1500.25 << 1091 << 955.25;
-        QTest::addRow("%s cor 1023.5, centre", ax) << v << 1023.5 << 2045 << 1.5;
-        QTest::addRow("%s cor 1.0, smallest accepted", ax) << v << 1.0 << 1 << 1.0;
-        QTest::addRow("%s cor 2046.0, largest with a sample", ax) << v << 2046.0 << 1 << 2046.0;
-        QTest::addRow("%s cor 2046.5 leaves no sample", ax) << v << 2046.5 << 0 << 0.0;
+        QTest::addRow("%s cor 1500.25: from 955.25", ax) << v << 1500.25 << 1091 << 955.25 << false;
+        QTest::addRow("%s cor 1.0, smallest accepted", ax) << v << 1.0 << 1 << 1.0 << false;
+        QTest::addRow("%s cor 2046.0, largest with a sample", ax) << v << 2046.0 << 1 << 2046.0 << false;
+        QTest::addRow("%s cor 2046.5 leaves no sample", ax) << v << 2046.5 << 0 << 0.0 << false;
     }
+    QTest::newRow("cor 0.5 refused") << true << 0.5 << 0 << 0.0 << true;
+    QTest::newRow("NaN refused") << true << qQNaN() << 0 << 0.0 << true;
+    QTest::newRow("1e300 refused") << true << 1e300 << 0 << 0.0 << true;
 }
 
 void TstSinogramCore::samplePositions()
@@ -84,54 +84,24 @@ void TstSinogramCore::samplePositions()
     QFETCH(double, cor);
     QFETCH(int, width);
     QFETCH(double, firstPosition);
+    QFETCH(bool, refused);
     ImgDatas set;
     positionCodedSet(set, dir.filePath("pos.img"), rotAxIsV, 2048);
     HSgm h;
+    QVERIFY(genSinogram0(h, set, rotAxIsV, 30.0, 5, {0, 2}));
+    MessageCapture cap;
     QCOMPARE(genSinogram0(h, set, rotAxIsV, cor, 1, {0, 2}), width > 0);
-    QCOMPARE(h.width, width);
-    if (width == 0) {
-        QVERIFY(h.isEmpty());
-        return;
-    }
-    QCOMPARE(h.rows, 2);
+    QCOMPARE(cap.count("Centre of rotation"), refused ? 1 : 0);
+    // Never the previous slice's sinogram under the new slice number.
     QCOMPARE(h.slice, 1);
-    const int centre = (width - 1) / 2;
-    for (int k = 0; k < 2; ++k) {
+    QCOMPARE(h.width, width);
+    QCOMPARE(h.isEmpty(), width == 0);
+    for (int k = 0; !h.isEmpty() && k < h.rows; ++k) {
         QCOMPARE(h.rawRow(k)[0], 16.0 * firstPosition);
-        QCOMPARE(h.rawRow(k)[centre], 16.0 * cor);
+        QCOMPARE(h.rawRow(k)[(width - 1) / 2], 16.0 * cor);
         for (int c = 1; c < width; ++c)
             QCOMPARE(h.rawRow(k)[c] - h.rawRow(k)[c - 1], 16.0);
     }
-}
-
-void TstSinogramCore::refusedCorEmptiesHolder_data()
-{
-    QTest::addColumn<double>("cor");
-    QTest::addColumn<bool>("refused"); // false: accepted but too close for a single sample
-    QTest::newRow("0.5") << 0.5 << true;
-    QTest::newRow("0") << 0.0 << true;
-    QTest::newRow("negative") << -3.0 << true;
-    QTest::newRow("D - 0.5") << 63.5 << true;
-    QTest::newRow("NaN") << qQNaN() << true;
-    QTest::newRow("huge") << 1e300 << true;
-    QTest::newRow("D - 1 leaves no sample") << 63.0 << false;
-}
-
-void TstSinogramCore::refusedCorEmptiesHolder()
-{
-    QFETCH(double, cor);
-    QFETCH(bool, refused);
-    ImgDatas set;
-    positionCodedSet(set, dir.filePath("refuse.img"), true, 64);
-    HSgm h;
-    QVERIFY(genSinogram0(h, set, true, 30.0, 1, {0, 2}));
-    QVERIFY(!h.isEmpty());
-    MessageCapture cap;
-    QVERIFY(!genSinogram0(h, set, true, cor, 2, {0, 2}));
-    QVERIFY(h.isEmpty());
-    QVERIFY(h.sgm.empty() && h.raw.empty());
-    QCOMPARE(h.slice, 2);
-    QCOMPARE(cap.count("Centre of rotation"), refused ? 1 : 0);
 }
 
 void TstSinogramCore::dataSetRangeWraps_data()
@@ -147,12 +117,9 @@ void TstSinogramCore::dataSetRangeWraps_data()
         return v;
     };
     QTest::newRow("350 of 360, 20 images") << 350 << 20 << span({{350, 359}, {0, 9}});
-    QTest::newRow("whole set") << 0 << 360 << span({{0, 359}});
     QTest::newRow("negative start means 0") << -1 << 3 << span({{0, 2}});
-    QTest::newRow("start beyond the set means 0") << 360 << 3 << span({{0, 2}});
     QTest::newRow("sign of the count ignored") << 5 << -4 << span({{5, 8}});
     QTest::newRow("twice around") << 359 << 721 << span({{359, 359}, {0, 359}, {0, 359}});
-    QTest::newRow("no images") << 0 << 0 << QVector<int>{};
     QTest::newRow("absurd count refused") << 0 << 360 * 16 + 1 << QVector<int>{};
 }
 
@@ -185,12 +152,9 @@ void TstSinogramCore::normalisation_data()
     QTest::newRow("neither") << "" << "" << noRefs;
     QTest::newRow("I0 slot holds an unloaded image") << "unloaded" << "" << noRefs;
     QTest::newRow("I0 of another size not used") << "wrong size" << "" << noRefs;
-    QTest::newRow("I0 only") << "memory" << "" << QVector<double>{log(1000 / 250.0), log(10.0), log(1000.0), 0.0};
     QTest::newRow("BG only: I0 - BG <= 0 counts as 1")
         << "" << "memory" << QVector<double>{-log(150.0), 0.0, 0.0, -log(900.0)};
-    QTest::newRow("both; I <= BG gives ln(I0 - BG)")
-        << "memory" << "memory" << QVector<double>{log(900 / 150.0), log(900.0), log(900.0), log(900 / 900.0)};
-    QTest::newRow("both streamed") << "streamed" << "streamed"
+    QTest::newRow("both, streamed; I <= BG gives ln(I0 - BG)") << "streamed" << "streamed"
                                    << QVector<double>{log(900 / 150.0), log(900.0), log(900.0), log(900 / 900.0)};
 }
 
@@ -266,10 +230,8 @@ void TstSinogramCore::phantomSinogram_data()
 {
     QTest::addColumn<bool>("vertical");
     QTest::addColumn<double>("cor");
-    for (bool v : {true, false}) {
-        QTest::addRow("%s integer CoR", v ? "V" : "H") << v << 30.0;
-        QTest::addRow("%s fractional CoR", v ? "V" : "H") << v << 29.35;
-    }
+    QTest::newRow("V integer CoR") << true << 30.0;
+    QTest::newRow("H fractional CoR") << false << 29.35;
 }
 
 void TstSinogramCore::phantomSinogram()
@@ -338,10 +300,8 @@ void TstSinogramCore::interpolateLine_data()
     QTest::addColumn<double>("value");
     // Line 10, 20, 40: neighbours outside count as 0.
     QTest::newRow("on a pixel") << 1.0 << 20.0;
-    QTest::newRow("between") << 1.25 << 25.0;
     QTest::newRow("half before the first") << -0.5 << 5.0;
     QTest::newRow("half after the last") << 2.5 << 20.0;
-    QTest::newRow("one before") << -1.0 << 0.0;
     QTest::newRow("far outside") << 1e12 << 0.0;
     QTest::newRow("NaN") << qQNaN() << 0.0;
 }
@@ -363,9 +323,7 @@ void TstSinogramCore::guessCorFindsTrueCentre_data()
     QTest::addColumn<bool>("noisy");
     QTest::addColumn<bool>("references");
     QTest::newRow("V 100.3 from 94") << true << 100.3 << 208 << 94.0 << false << true;
-    QTest::newRow("V 163.75 from 171") << true << 163.75 << 320 << 171.0 << false << true;
     QTest::newRow("H 100.3 from 118, two coarse sweeps") << false << 100.3 << 208 << 118.0 << false << true;
-    QTest::newRow("H 163.75 at the start") << false << 163.75 << 320 << 163.75 << false << true;
     QTest::newRow("V 100.3 noisy, no I0 or BG") << true << 100.3 << 208 << 103.0 << true << false;
     QTest::newRow("H 163.75 noisy") << false << 163.75 << 320 << 160.0 << true << true;
 }
@@ -401,7 +359,6 @@ void TstSinogramCore::guessCorRefusesWithoutInformation_data()
     QTest::addColumn<QString>("diagnostic");
     QTest::newRow("empty set") << 0 << 180.0 << "No image to guess";
     QTest::newRow("nothing in the slice") << 4 << 180.0 << "No structure in the slice";
-    QTest::newRow("range 0") << 4 << 0.0 << "Can not guess the centre of rotation with a range of 0";
     QTest::newRow("range NaN") << 4 << qQNaN() << "Can not guess the centre of rotation with a range of nan";
 }
 

@@ -153,8 +153,6 @@ QByteArray buildTiff(const QVector<TiffPage>& pages)
             tags[278] = {Long, {quint32(p.rowsPerStrip > 0 ? p.rowsPerStrip : p.height)}};
             tags[279] = {Long, counts};
         }
-        if (p.photometric == 3) // a palette image needs its colour map
-            tags[320] = {Short, QVector<quint32>(3 << p.bitsPerSample, 0x8000)};
         if (p.exposure > 0.0) {
             std::map<quint16, Entry> exif;
             exif[33434] = {Rational, {quint32(p.exposure * 1e6 + 0.5), 1000000u}};

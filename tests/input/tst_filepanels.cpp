@@ -1,6 +1,5 @@
 #include "app/optiontable.h"
 #include "input/selectafile.h"
-#include "input/selectaimgfile.h"
 #include "input/selectdatafiles.h"
 #include "input/selectdir.h"
 #include "tests/support/itexfixture.h"
@@ -26,7 +25,6 @@ private slots:
     void fileChoice();
     void setDir_data();
     void setDir();
-    void clearKeepsTag();
     void selectDirFieldBeforeSignal();
     void dialogs_data();
     void dialogs();
@@ -98,20 +96,6 @@ void TstFilePanels::setDir()
     QCOMPARE(!full.isEmpty() && QFileInfo(full).isDir(), created);
 }
 
-void TstFilePanels::clearKeepsTag()
-{
-    SelectAFile p;
-    p.setMode(1);
-    p.fileSelected0(tmp.filePath("x/scan.dat"));
-    p.setTag("7112_5eV");
-    QSignalSpy cleared(&p, &SelectAFile::clear);
-    QTest::mouseClick(p.findChild<QPushButton*>("Clear"), Qt::LeftButton);
-    QCOMPARE(cleared.count(), 1);
-    QCOMPARE(p.filePath() + p.name(), QString());
-    // The tag belongs to the data set, which a cleared location doesn't change.
-    QCOMPARE(p.tag(), QStringLiteral("7112_5eV"));
-}
-
 void TstFilePanels::selectDirFieldBeforeSignal()
 {
     SelectDir p;
@@ -129,9 +113,8 @@ void TstFilePanels::dialogs_data()
     QTest::addColumn<int>("acceptMode");
     QTest::addColumn<int>("fileMode");
     QTest::addColumn<QStringList>("filters");
-    const QStringList openFilters{"Img file (*.img)", "Tiff file (*.tif *.tiff)", "Any file (* *.*)"};
-    QTest::newRow("reference image") << "image" << "0" << int(QFileDialog::AcceptOpen)
-                                     << int(QFileDialog::ExistingFile) << openFilters;
+    QTest::newRow("file, open") << "open" << "0" << int(QFileDialog::AcceptOpen) << int(QFileDialog::ExistingFile)
+                                << QStringList{"Img file (*.img)", "Tiff file (*.tif *.tiff)", "Any file (* *.*)"};
     QTest::newRow("file, save") << "save" << "0" << int(QFileDialog::AcceptSave) << int(QFileDialog::AnyFile)
                                 << QStringList{"Any file (* *.*)"};
     QTest::newRow("data files, native") << "data" << "1" << int(QFileDialog::AcceptOpen)
@@ -151,22 +134,18 @@ void TstFilePanels::dialogs()
     QFETCH(QStringList, filters);
     options().set("Native_Dialog", native, native); // looked up in any case
     setDataRoot(tmp.path());
-    std::unique_ptr<QWidget> w;
-    std::function<QFileDialog*()> dialog;
-    if (panel == "data") {
-        auto* p = new SelectDataFiles;
-        dialog = [p] { return p->dialog(); };
-        w.reset(p);
-    } else if (panel == "dir") {
-        auto* p = new SelectDir;
-        dialog = [p] { return p->dialog(); };
-        w.reset(p);
-    } else {
-        auto* p = panel == "image" ? new SelectAImgFile : new SelectAFile;
-        p->setMode(panel == "save" ? 1 : 0);
-        dialog = [p] { return p->dialog(); };
-        w.reset(p);
-    }
+    std::unique_ptr<QWidget> w(panel == "data"  ? static_cast<QWidget*>(new SelectDataFiles)
+                               : panel == "dir" ? static_cast<QWidget*>(new SelectDir)
+                                                : new SelectAFile);
+    if (panel == "save")
+        static_cast<SelectAFile*>(w.get())->setMode(1);
+    auto dialog = [&w]() -> QFileDialog* {
+        if (auto* a = qobject_cast<SelectAFile*>(w.get()))
+            return a->dialog();
+        if (auto* d = qobject_cast<SelectDataFiles*>(w.get()))
+            return d->dialog();
+        return static_cast<SelectDir*>(w.get())->dialog();
+    };
     QTest::mouseClick(w->findChild<QPushButton*>("Select"), Qt::LeftButton);
     QPointer<QFileDialog> d = dialog();
     QVERIFY(d && !d->isModal() && !d->parent());

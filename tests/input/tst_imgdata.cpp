@@ -17,7 +17,6 @@ class TstImgData : public QObject
 private slots:
     void detectFileType_data();
     void detectFileType();
-    void toImage_data();
     void toImage();
 
 private:
@@ -56,40 +55,28 @@ void TstImgData::detectFileType()
     QCOMPARE(reader != nullptr, type != int(FileType::Unknown));
 }
 
-void TstImgData::toImage_data()
-{
-    QTest::addColumn<bool>("fixed");
-    QTest::addColumn<double>("vmin");
-    QTest::addColumn<double>("vmax");
-    QTest::addColumn<QVector<int>>("grey");
-    // Pixels 100, 150, 200 / 300, 500, 900 on a 3-pixel-wide image, whose
-    // QImage rows are padded to 4 bytes.
-    QTest::newRow("automatic range") << false << 100.0 << 900.0 << QVector<int>{0, 16, 32, 64, 128, 255};
-    QTest::newRow("fixed range saturates") << true << 200.0 << 300.0 << QVector<int>{0, 0, 0, 255, 255, 255};
-}
-
+// Pixels 100, 150, 200 / 300, 500, 900 on a 3-pixel-wide image, whose
+// QImage rows are padded to 4 bytes.
 void TstImgData::toImage()
 {
-    QFETCH(bool, fixed);
-    QFETCH(double, vmin);
-    QFETCH(double, vmax);
-    QFETCH(QVector<int>, grey);
     const QString path = dir.filePath(QStringLiteral("img.img"));
     QVERIFY(itexImage(3, 2, 2, {100, 150, 200, 300, 500, 900}).write(path));
-    std::unique_ptr<ImgData> d(createImgData(FileType::ITEX));
-    d->fileName = path;
-    QVERIFY(d->load(0));
+    std::unique_ptr<ImgData> d(loadImgData(path, 0, true));
     ColorScale scale;
     scale.vmin = 200;
     scale.vmax = 300;
-    QImage img(1, 1, QImage::Format_RGB32);
-    d->toImage(img, scale, fixed);
-    QCOMPARE(scale.vmin, vmin);
-    QCOMPARE(scale.vmax, vmax);
-    QCOMPARE(img.format(), QImage::Format_Grayscale8);
-    QCOMPARE(img.size(), QSize(3, 2));
-    for (int i = 0; i < 6; ++i)
-        QCOMPARE(int(img.constScanLine(i / 3)[i % 3]), grey[i]);
+    auto greys = [&](bool fixed) {
+        QImage img(1, 1, QImage::Format_RGB32);
+        d->toImage(img, scale, fixed);
+        QVector<int> g;
+        for (int i = 0; i < 6; ++i)
+            g << img.constScanLine(i / 3)[i % 3];
+        return g;
+    };
+    QCOMPARE(greys(true), (QVector<int>{0, 0, 0, 255, 255, 255}));
+    QCOMPARE(greys(false), (QVector<int>{0, 16, 32, 64, 128, 255}));
+    QCOMPARE(scale.vmin, 100.0);
+    QCOMPARE(scale.vmax, 900.0);
 }
 
 QTEST_GUILESS_MAIN(TstImgData)

@@ -18,7 +18,6 @@ private slots:
     void pixelTypes();
     void commentProperties_data();
     void commentProperties();
-    void sequenceFrames();
     void malformedFilesFailCleanly_data();
     void malformedFilesFailCleanly();
     void frameBeyondTwoGigabytes();
@@ -104,29 +103,6 @@ void TstImgDataItex::commentProperties()
     QCOMPARE(d.readProps(path, w, h), width > 0);
     QCOMPARE(QSize(w, h), QSize(width, height));
     QCOMPARE(d.exposureTime, exposure);
-}
-
-void TstImgDataItex::sequenceFrames()
-{
-    // Frame k holds 1000 k + pixel index; later frames follow a 64-byte frame header.
-    ItexFixture f;
-    f.header = {4, 3, 0, 0, 2, 4};
-    f.comment = itexComment(4, 3, 1.0) + "Remark=\"long, long text\",";
-    QVector<double> v;
-    for (int k = 0; k < 4; ++k) {
-        v.clear();
-        for (int i = 0; i < 12; ++i)
-            v << 1000 * k + i;
-        f.frames << itexPixels(2, v);
-    }
-    const QString path = dir.filePath(QStringLiteral("seq.his"));
-    QVERIFY(f.write(path));
-    for (bool mem : {true, false}) {
-        auto d = openReader<ImgDataITEX>(path, mem, 3);
-        QVERIFY(d->ready);
-        QCOMPARE(pixelsOf(*d), v);
-        QCOMPARE(pixelsOf(*d, true), v);
-    }
 }
 
 void TstImgDataItex::malformedFilesFailCleanly_data()

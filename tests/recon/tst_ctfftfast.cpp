@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+Q_DECLARE_METATYPE(CalcRegion)
+
 // The vectorised back projection must give the plain loop's bits for every
 // size, angle and region, on every instruction set this processor has.
 class TstCtFftFast : public QObject
@@ -38,23 +40,18 @@ void TstCtFftFast::sameBitsAsReference_data()
     QTest::addColumn<int>("m");
     QTest::addColumn<double>("origin");
     QTest::addColumn<double>("step");
-    QTest::addColumn<double>("x0");
-    QTest::addColumn<double>("z0");
-    QTest::addColumn<double>("x1");
-    QTest::addColumn<double>("z1");
+    QTest::addColumn<CalcRegion>("region");
     QTest::addColumn<uint>("seed");
-
-    const double pi = M_PI;
-    QTest::newRow("N 2") << 2 << 3 << 0.0 << pi / 3 << 0.0 << 0.0 << 2.0 << 2.0 << 1u;
-    QTest::newRow("N 6, odd region") << 6 << 5 << 0.3 << 0.7 << 1.5 << 0.9 << 5.0 << 5.5 << 3u;
-    QTest::newRow("N 8, step 0 (t integral)") << 8 << 2 << 0.0 << 0.0 << 0.0 << 0.0 << 8.0 << 8.0 << 4u;
-    QTest::newRow("N 7 (odd, centre between pixels)") << 7 << 6 << 0.2 << 0.9 << 0.0 << 0.0 << 7.0 << 7.0 << 14u;
-    QTest::newRow("N 64, negative step") << 64 << 17 << 1.0 << -0.37 << 0.0 << 0.0 << 64.0 << 64.0 << 7u;
-    QTest::newRow("N 64, region past the grid") << 64 << 9 << -2.0 << 0.5 << -7.5 << -3.2 << 70.9 << 99.0 << 8u;
-    QTest::newRow("N 130, odd interior region") << 130 << 11 << 0.1 << 0.29 << 17.3 << 5.8 << 111.1 << 77.7 << 9u;
-    QTest::newRow("N 300, partial tiles") << 300 << 13 << 2.5 << 0.61 << 0.0 << 0.0 << 300.0 << 300.0 << 10u;
-    QTest::newRow("N 1024, large angles") << 1024 << 5 << 1e3 << 123.456 << 0.0 << 0.0 << 1024.0 << 1024.0 << 12u;
-    QTest::newRow("N 2048, thin strip") << 2048 << 6 << 0.2 << 0.5 << 3.5 << 1000.0 << 2040.0 << 1003.5 << 13u;
+    QTest::newRow("N 2") << 2 << 3 << 0.0 << M_PI / 3 << CalcRegion{0.0, 0.0, 2.0, 2.0} << 1u;
+    QTest::newRow("N 6, odd region") << 6 << 5 << 0.3 << 0.7 << CalcRegion{1.5, 0.9, 5.0, 5.5} << 3u;
+    QTest::newRow("N 8, step 0 (t integral)") << 8 << 2 << 0.0 << 0.0 << CalcRegion{0.0, 0.0, 8.0, 8.0} << 4u;
+    QTest::newRow("N 7 (odd, centre between pixels)") << 7 << 6 << 0.2 << 0.9 << CalcRegion{0.0, 0.0, 7.0, 7.0} << 14u;
+    QTest::newRow("N 64, negative step") << 64 << 17 << 1.0 << -0.37 << CalcRegion{0.0, 0.0, 64.0, 64.0} << 7u;
+    QTest::newRow("N 64, region past the grid") << 64 << 9 << -2.0 << 0.5 << CalcRegion{-7.5, -3.2, 70.9, 99.0} << 8u;
+    QTest::newRow("N 130, odd interior region") << 130 << 11 << 0.1 << 0.29 << CalcRegion{17.3, 5.8, 111.1, 77.7} << 9u;
+    QTest::newRow("N 300, partial tiles") << 300 << 13 << 2.5 << 0.61 << CalcRegion{0.0, 0.0, 300.0, 300.0} << 10u;
+    QTest::newRow("N 1024, large angles") << 1024 << 5 << 1e3 << 123.456 << CalcRegion{0.0, 0.0, 1024.0, 1024.0} << 12u;
+    QTest::newRow("N 2048, thin strip") << 2048 << 6 << 0.2 << 0.5 << CalcRegion{3.5, 1000.0, 2040.0, 1003.5} << 13u;
 }
 
 void TstCtFftFast::sameBitsAsReference()
@@ -63,10 +60,7 @@ void TstCtFftFast::sameBitsAsReference()
     QFETCH(int, m);
     QFETCH(double, origin);
     QFETCH(double, step);
-    QFETCH(double, x0);
-    QFETCH(double, z0);
-    QFETCH(double, x1);
-    QFETCH(double, z1);
+    QFETCH(CalcRegion, region);
     QFETCH(uint, seed);
     std::mt19937_64 rng(seed);
     // NaN in the padding: a vector lane that interpolated from outside the
@@ -81,7 +75,6 @@ void TstCtFftFast::sameBitsAsReference()
             row[k] = g(rng) * std::pow(10.0, (k % 7) - 3);
         q.push_back(row);
     }
-    const CalcRegion region{x0, z0, x1, z1};
 
     // A non-zero start shows that values are added to, not written over.
     std::vector<double> start(std::size_t(n) * n);

@@ -108,7 +108,7 @@ QByteArray buildTiff(const QVector<TiffPage>& pages)
     int nextField = 4;
     for (const TiffPage& p : pages) {
         const int bytesPerPixel = p.bitsPerSample * p.samplesPerPixel / 8;
-        const int rowBytes = p.bitsPerSample < 8 ? (p.width * p.bitsPerSample + 7) / 8 : p.width * bytesPerPixel;
+        const int rowBytes = p.width * bytesPerPixel;
         QVector<quint32> offsets, counts;
         if (p.tileWidth > 0) {
             for (int ty = 0; ty < p.height; ty += p.tileHeight) {

@@ -284,11 +284,11 @@ void TstCtFft::concurrentSetups()
 void TstCtFft::phantomReconstruction()
 {
     const int phHalf = 100, half = 4 * phHalf, width = 2 * half - 1, n = width - 1;
-    PhantomSpec spec;
-    spec.width = 2 * phHalf + 1;
-    spec.height = 64;
-    spec.cor = phHalf;
-    const Phantom ph(spec);
+    PhantomSpec phantomSpec;
+    phantomSpec.width = 2 * phHalf + 1;
+    phantomSpec.height = 64;
+    phantomSpec.cor = phHalf;
+    const Phantom ph(phantomSpec);
     const double axial = 23.5; // through the small inner parts
     const ProcParams p = angles(0.0, 180.0, 360, 0);
     const HSgm s = makeSgm(360, width, [&](int k, int c) {

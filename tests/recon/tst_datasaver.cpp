@@ -9,9 +9,6 @@
 #include <QThread>
 #include <QtTest>
 
-#include <cmath>
-#include <limits>
-
 // Stands in for a reconstruction worker: emits records the way it does.
 class RecordSender : public QObject
 {
@@ -28,14 +25,10 @@ class TstDataSaver : public QObject
     Q_OBJECT
 
 private slots:
-    void slotsInMocOrder();
-    void fileNames_data();
-    void fileNames();
-    void foldersForEverySwitchCombination_data();
-    void foldersForEverySwitchCombination();
+    void savedFiles_data();
+    void savedFiles();
     void failuresAreReportedAndNothingElseIsLost_data();
     void failuresAreReportedAndNothingElseIsLost();
-    void builtRecords();
 };
 
 namespace {
@@ -67,19 +60,15 @@ QByteArray fileBytes(const QString& path)
 
 SaveSettings settings(const QString& path, const QString& name, const QString& tag)
 {
-    SaveSettings s;
-    s.enabled = true;
-    s.path = path;
-    s.name = name;
-    s.tag = tag;
-    return s;
+    return {true, path, name, tag};
 }
 
 const double kMatrix[4] = {1.5, -2.0, 12.0, 0.25};
+const DataRegion kRegion{0, 0, 2, 2};
 
 SavingData* dataRecord(const SaveSettings& s, int slice)
 {
-    return makeSavingData(s, slice, {kMatrix, 2, 2}, {0, 0, 2, 2}, DataLimits());
+    return makeSavingData(s, slice, {kMatrix, 2, 2}, kRegion, DataLimits());
 }
 
 // Runs fn with a saver living on its own thread, as in the program, and
@@ -104,96 +93,58 @@ void withSaverThread(bool inSub, bool ofEnergy, bool ofSlice, Fn fn)
 
 } // namespace
 
-void TstDataSaver::slotsInMocOrder()
+void TstDataSaver::savedFiles_data()
 {
-    const QMetaObject& mo = DataSaver::staticMetaObject;
-    QStringList names;
-    for (int i = mo.methodOffset(); i < mo.methodCount(); ++i)
-        if (mo.method(i).methodType() == QMetaMethod::Slot)
-            names << QString::fromLatin1(mo.method(i).methodSignature());
-    QCOMPARE(names, QStringList({"saveDataWDiscard(SavingData*)", "saveData(SavingData*)", "saveImg(SavingImg*)",
-                                 "saveImgWDiscard(SavingImg*)"}));
-}
-
-void TstDataSaver::fileNames_data()
-{
+    QTest::addColumn<QVector<bool>>("switches"); // in sub-folders, of energy, of slice
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("tag");
     QTest::addColumn<int>("slice");
-    QTest::addColumn<QString>("dat");
-    QTest::newRow("name and tag") << "scan" << "E7112" << 42 << "scan-E7112-00042.dat";
-    QTest::newRow("no name") << "" << "E7112" << 42 << "E7112-00042.dat";
-    QTest::newRow("no tag keeps the hyphen") << "scan" << "" << 42 << "scan--00042.dat";
-    QTest::newRow("neither") << "" << "" << 42 << "-00042.dat";
-    QTest::newRow("slice 7") << "" << "T" << 7 << "T-00007.dat";
-    QTest::newRow("slice 0") << "" << "T" << 0 << "T-00000.dat";
-    QTest::newRow("six digits are not cut") << "" << "T" << 123456 << "T-123456.dat";
-    QTest::newRow("negative slice") << "" << "T" << -7 << "T--0007.dat";
-    QTest::newRow("percent signs stay") << "a%1" << "%2" << 1 << "a%1-%2-00001.dat";
+    QTest::addColumn<QStringList>("dirs");
+    QTest::addColumn<QString>("stem");
+    QTest::newRow("defaults: slice folder") << QVector<bool>{true, false, true} << "scan" << "E7112" << 42
+                                            << QStringList{"00042/"} << "scan-E7112-00042";
+    QTest::newRow("neither switch: slice folder, no name") << QVector<bool>{true, false, false} << "" << "E7112" << 42
+                                                           << QStringList{"00042/"} << "E7112-00042";
+    QTest::newRow("energy folder") << QVector<bool>{true, true, false} << "scan" << "T" << 42 << QStringList{"T/"}
+                                   << "scan-T-00042";
+    QTest::newRow("energy and slice folders, six digits") << QVector<bool>{true, true, true} << "" << "T" << 123456
+                                                          << QStringList{"T/", "123456/"} << "T-123456";
+    QTest::newRow("no sub-folders, negative slice, percent signs")
+        << QVector<bool>{false, true, true} << "a%1" << "%2" << -7 << QStringList{""} << "a%1-%2--0007";
+    QTest::newRow("no tag keeps the hyphen") << QVector<bool>{false, false, false} << "scan" << "" << 42
+                                             << QStringList{""} << "scan--00042";
 }
 
-void TstDataSaver::fileNames()
+void TstDataSaver::savedFiles()
 {
+    QFETCH(QVector<bool>, switches);
     QFETCH(QString, name);
     QFETCH(QString, tag);
     QFETCH(int, slice);
-    QFETCH(QString, dat);
-    SavingRecord r;
-    r.name = name;
-    r.tag = tag;
-    r.sliceNo = SavingRecord::sliceText(slice);
-    QCOMPARE(r.fileName("dat"), dat);
-    QCOMPARE(r.fileName("png"), dat.chopped(3) + "png");
-}
-
-void TstDataSaver::foldersForEverySwitchCombination_data()
-{
-    QTest::addColumn<bool>("inSub");
-    QTest::addColumn<bool>("ofEnergy");
-    QTest::addColumn<bool>("ofSlice");
-    QTest::addColumn<QStringList>("dirs");
-    const QStringList slice{"00042"};
-    const QStringList tag{"T"};
-    const QStringList both{"T", "00042"};
-    const QStringList base{""};
-    QTest::newRow("defaults: sub-folders of slice") << true << false << true << slice;
-    QTest::newRow("sub-folders, neither switch: slice") << true << false << false << slice;
-    QTest::newRow("sub-folders of energy only") << true << true << false << tag;
-    QTest::newRow("sub-folders of energy and slice") << true << true << true << both;
-    for (bool e : {false, true})
-        for (bool s : {false, true})
-            QTest::addRow("no sub-folders, energy %d slice %d", int(e), int(s)) << false << e << s << base;
-}
-
-void TstDataSaver::foldersForEverySwitchCombination()
-{
-    QFETCH(bool, inSub);
-    QFETCH(bool, ofEnergy);
-    QFETCH(bool, ofSlice);
     QFETCH(QStringList, dirs);
+    QFETCH(QString, stem);
     QTemporaryDir tmp;
     const QString base = tmp.filePath("run");
-    QVERIFY(QDir().mkpath(base));
     const int liveBefore = SavingRecord::live();
     const QImage img = greyImage(5, 3);
+    const double zeros[4] = {};
+    QByteArray buffer; // one worker's, reused for every slice
     MessageCapture cap;
-    withSaverThread(inSub, ofEnergy, ofSlice, [&](RecordSender& s) {
-        emit s.saveDataWDiscard(dataRecord(settings(base, "", "T"), 42));
-        emit s.saveImgWDiscard(makeSavingImg(settings(base, "", "T"), 42, img));
+    withSaverThread(switches[0], switches[1], switches[2], [&](RecordSender& s) {
+        emit s.saveDataWDiscard(makeSavingData(settings(base, name, tag), slice, {kMatrix, 2, 2}, kRegion, {}, &buffer));
+        emit s.saveImgWDiscard(makeSavingImg(settings(base, name, tag), slice, img));
+        // The next slice fills the buffer while the saver may still hold the last text.
+        emit s.saveDataWDiscard(makeSavingData(settings(tmp.filePath("next"), "", "T"), 1, {zeros, 2, 2}, kRegion, {},
+                                               &buffer));
     });
     QStringList want;
-    for (const QString& d : dirs) {
-        const QString prefix = d.isEmpty() ? QString() : d + "/";
-        want << prefix + "T-00042.dat" << prefix + "T-00042.png";
-    }
+    for (const QString& d : dirs)
+        want << d + stem + ".dat" << d + stem + ".png";
     want.sort();
     QCOMPARE(filesUnder(base), want);
-    const QByteArray text = buildCtImgDataText({kMatrix, 2, 2}, {0, 0, 2, 2}, DataLimits());
-    for (const QString& f : want) {
-        if (f.endsWith(".dat"))
-            QCOMPARE(fileBytes(base + "/" + f), text);
-        else
-            QCOMPARE(QImage(base + "/" + f).convertToFormat(QImage::Format_Grayscale8), img);
+    for (const QString& d : dirs) {
+        QCOMPARE(fileBytes(base + "/" + d + stem + ".dat"), buildCtImgDataText({kMatrix, 2, 2}, kRegion, {}));
+        QCOMPARE(QImage(base + "/" + d + stem + ".png").convertToFormat(QImage::Format_Grayscale8), img);
     }
     QCOMPARE(cap.lines(), QStringList());
     QCOMPARE(SavingRecord::live(), liveBefore);
@@ -201,87 +152,41 @@ void TstDataSaver::foldersForEverySwitchCombination()
 
 void TstDataSaver::failuresAreReportedAndNothingElseIsLost_data()
 {
-    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("obstacle"); // what is in the way, and where
     QTest::addColumn<QString>("diagnostic");
-    QTest::newRow("folder cannot be made") << "folder" << "Can't create directory : %1/blocked/00042";
-    QTest::newRow("file cannot be opened") << "open" << "Can't open data file for writing : %1/bad/00042/T-00042.dat";
-    QTest::newRow("disk full") << "full" << "Can't write the whole data file : %1/bad/00042/T-00042.dat";
-    QTest::newRow("image cannot be saved") << "image" << "Can't save image file : %1/bad/00042/T-00042.png";
+    QTest::newRow("folder cannot be made") << "file bad" << "Can't create directory : %1/bad/00042";
+    QTest::newRow("file cannot be opened") << "dir bad/00042/T-00042.dat"
+                                           << "Can't open data file for writing : %1/bad/00042/T-00042.dat";
+    QTest::newRow("disk full") << "full bad/00042/T-00042.dat"
+                               << "Can't write the whole data file : %1/bad/00042/T-00042.dat";
+    QTest::newRow("image cannot be saved") << "dir bad/00042/T-00042.png" << "Can't save image file : %1/bad/00042/T-00042.png";
 }
 
 void TstDataSaver::failuresAreReportedAndNothingElseIsLost()
 {
-    QFETCH(QString, kind);
+    QFETCH(QString, obstacle);
     QFETCH(QString, diagnostic);
     QTemporaryDir tmp;
-    const QString root = tmp.path();
-    QString badBase = root + "/bad";
-    if (kind == "folder") {
-        // A regular file where a folder should go: not even root can make it.
-        QFile blocker(root + "/blocked");
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        badBase = root + "/blocked";
-    } else if (kind == "open") {
-        QVERIFY(QDir().mkpath(badBase + "/00042/T-00042.dat"));
-    } else if (kind == "full") {
-        if (!QFile::exists("/dev/full"))
-            QSKIP("no /dev/full on this system");
-        QVERIFY(QDir().mkpath(badBase + "/00042"));
-        QVERIFY(QFile::link("/dev/full", badBase + "/00042/T-00042.dat"));
-    } else {
-        QVERIFY(QDir().mkpath(badBase + "/00042/T-00042.png"));
-    }
+    const QString root = tmp.path(), where = tmp.filePath(obstacle.section(' ', 1));
+    if (obstacle.startsWith("full") && !QFile::exists("/dev/full"))
+        QSKIP("no /dev/full on this system");
+    QVERIFY(obstacle.startsWith("file") ? QFile(where).open(QIODevice::WriteOnly) : QDir().mkpath(where));
+    if (obstacle.startsWith("full"))
+        QVERIFY(QDir().rmdir(where) && QFile::link("/dev/full", where));
     const int liveBefore = SavingRecord::live();
     const QImage img = greyImage(4, 4);
     MessageCapture cap;
     withSaverThread(true, false, true, [&](RecordSender& s) {
         emit s.saveDataWDiscard(dataRecord(settings(root + "/good", "", "T"), 41));
-        if (kind == "image")
-            emit s.saveImgWDiscard(makeSavingImg(settings(badBase, "", "T"), 42, img));
+        if (diagnostic.contains("image"))
+            emit s.saveImgWDiscard(makeSavingImg(settings(root + "/bad", "", "T"), 42, img));
         else
-            emit s.saveDataWDiscard(dataRecord(settings(badBase, "", "T"), 42));
+            emit s.saveDataWDiscard(dataRecord(settings(root + "/bad", "", "T"), 42));
         emit s.saveDataWDiscard(dataRecord(settings(root + "/good", "", "T"), 43));
         emit s.saveImgWDiscard(makeSavingImg(settings(root + "/good", "", "T"), 43, img));
     });
     QCOMPARE(cap.lines(), QStringList{diagnostic.arg(root)});
     QCOMPARE(filesUnder(root + "/good"), QStringList({"00041/T-00041.dat", "00043/T-00043.dat", "00043/T-00043.png"}));
-    QCOMPARE(SavingRecord::live(), liveBefore);
-}
-
-void TstDataSaver::builtRecords()
-{
-    const int liveBefore = SavingRecord::live();
-    QByteArray buffer;
-    SavingData* d = makeSavingData(settings("/p", "n", "t"), 9, {kMatrix, 2, 2}, {0, 0, 2, 2}, DataLimits(), &buffer);
-    QVERIFY(d);
-    QCOMPARE(d->path, QString("/p"));
-    QCOMPARE(d->name, QString("n"));
-    QCOMPARE(d->tag, QString("t"));
-    QCOMPARE(d->sliceNo, QString("00009"));
-    QCOMPARE(d->data, buildCtImgDataText({kMatrix, 2, 2}, {0, 0, 2, 2}, DataLimits()));
-    QCOMPARE(SavingRecord::live(), liveBefore + 1);
-
-    // The worker's next slice while the saver still holds this one.
-    const double other[4] = {0, 0, 0, 0};
-    SavingData* d2 = makeSavingData(settings("/p", "n", "t"), 10, {other, 2, 2}, {0, 0, 2, 2}, DataLimits(), &buffer);
-    QVERIFY(d2);
-    QCOMPARE(d->data, buildCtImgDataText({kMatrix, 2, 2}, {0, 0, 2, 2}, DataLimits()));
-    QCOMPARE(d2->data, buildCtImgDataText({other, 2, 2}, {0, 0, 2, 2}, DataLimits()));
-    delete d;
-    delete d2;
-
-    MessageCapture cap;
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    QVERIFY(!makeSavingData(settings("/p", "", "t"), 1, {kMatrix, 2, 2}, {0, 0, nan, 2}, DataLimits()));
-    QCOMPARE(cap.lines().size(), 1);
-    QVERIFY(!makeSavingImg(settings("/p", "", "t"), 1, QImage()));
-
-    QImage img = greyImage(3, 3);
-    SavingImg* r = makeSavingImg(settings("/p", "", "t"), 1, img);
-    QVERIFY(r);
-    img.fill(0);
-    QCOMPARE(r->img, greyImage(3, 3)); // a copy, not a view of the worker's image
-    delete r;
     QCOMPARE(SavingRecord::live(), liveBefore);
 }
 

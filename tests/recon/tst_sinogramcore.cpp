@@ -21,20 +21,13 @@ class TstSinogramCore : public QObject
 private slots:
     void samplePositions_data();
     void samplePositions();
-    void refusedCorEmptiesHolder_data();
-    void refusedCorEmptiesHolder();
     void dataSetRangeWraps_data();
     void dataSetRangeWraps();
     void normalisation_data();
     void normalisation();
-    void phantomSinogram_data();
-    void phantomSinogram();
     void concurrentCallsMatchSerial();
-    void interpolateLine_data();
-    void interpolateLine();
     void guessCorFindsTrueCentre_data();
     void guessCorFindsTrueCentre();
-    void guessCorRefusesWithoutInformation_data();
     void guessCorRefusesWithoutInformation();
 
 private:
@@ -65,17 +58,19 @@ void TstSinogramCore::samplePositions_data()
 {
     QTest::addColumn<bool>("rotAxIsV");
     QTest::addColumn<double>("cor");
-    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("width"); // 0: no sinogram
     QTest::addColumn<double>("firstPosition");
+    QTest::addColumn<bool>("refused"); // with a diagnostic
     for (bool v : {true, false}) {
         const char* ax = v ? "V" : "H";
-        QTest::addRow("%s cor 100: column 99 is pixel 100", ax) << v << 100.0 << 199 << 1.0;
-        QTest::addRow("%s cor 1500.25: from 955.25", ax) << v << 1500.25 << 1091 << 955.25;
-        QTest::addRow("%s cor 1023.5, centre", ax) << v << 1023.5 << 2045 << 1.5;
-        QTest::addRow("%s cor 1.0, smallest accepted", ax) << v << 1.0 << 1 << 1.0;
-        QTest::addRow("%s cor 2046.0, largest with a sample", ax) << v << 2046.0 << 1 << 2046.0;
-        QTest::addRow("%s cor 2046.5 leaves no sample", ax) << v << 2046.5 << 0 << 0.0;
+        QTest::addRow("%s cor 1500.25: from 955.25", ax) << v << 1500.25 << 1091 << 955.25 << false;
+        QTest::addRow("%s cor 1.0, smallest accepted", ax) << v << 1.0 << 1 << 1.0 << false;
+        QTest::addRow("%s cor 2046.0, largest with a sample", ax) << v << 2046.0 << 1 << 2046.0 << false;
+        QTest::addRow("%s cor 2046.5 leaves no sample", ax) << v << 2046.5 << 0 << 0.0 << false;
     }
+    QTest::newRow("cor 0.5 refused") << true << 0.5 << 0 << 0.0 << true;
+    QTest::newRow("NaN refused") << true << qQNaN() << 0 << 0.0 << true;
+    QTest::newRow("1e300 refused") << true << 1e300 << 0 << 0.0 << true;
 }
 
 void TstSinogramCore::samplePositions()
@@ -84,54 +79,24 @@ void TstSinogramCore::samplePositions()
     QFETCH(double, cor);
     QFETCH(int, width);
     QFETCH(double, firstPosition);
+    QFETCH(bool, refused);
     ImgDatas set;
     positionCodedSet(set, dir.filePath("pos.img"), rotAxIsV, 2048);
     HSgm h;
+    QVERIFY(genSinogram0(h, set, rotAxIsV, 30.0, 5, {0, 2}));
+    MessageCapture cap;
     QCOMPARE(genSinogram0(h, set, rotAxIsV, cor, 1, {0, 2}), width > 0);
-    QCOMPARE(h.width, width);
-    if (width == 0) {
-        QVERIFY(h.isEmpty());
-        return;
-    }
-    QCOMPARE(h.rows, 2);
+    QCOMPARE(cap.count("Centre of rotation"), refused ? 1 : 0);
+    // Never the previous slice's sinogram under the new slice number.
     QCOMPARE(h.slice, 1);
-    const int centre = (width - 1) / 2;
-    for (int k = 0; k < 2; ++k) {
+    QCOMPARE(h.width, width);
+    QCOMPARE(h.isEmpty(), width == 0);
+    for (int k = 0; !h.isEmpty() && k < h.rows; ++k) {
         QCOMPARE(h.rawRow(k)[0], 16.0 * firstPosition);
-        QCOMPARE(h.rawRow(k)[centre], 16.0 * cor);
+        QCOMPARE(h.rawRow(k)[(width - 1) / 2], 16.0 * cor);
         for (int c = 1; c < width; ++c)
             QCOMPARE(h.rawRow(k)[c] - h.rawRow(k)[c - 1], 16.0);
     }
-}
-
-void TstSinogramCore::refusedCorEmptiesHolder_data()
-{
-    QTest::addColumn<double>("cor");
-    QTest::addColumn<bool>("refused"); // false: accepted but too close for a single sample
-    QTest::newRow("0.5") << 0.5 << true;
-    QTest::newRow("0") << 0.0 << true;
-    QTest::newRow("negative") << -3.0 << true;
-    QTest::newRow("D - 0.5") << 63.5 << true;
-    QTest::newRow("NaN") << qQNaN() << true;
-    QTest::newRow("huge") << 1e300 << true;
-    QTest::newRow("D - 1 leaves no sample") << 63.0 << false;
-}
-
-void TstSinogramCore::refusedCorEmptiesHolder()
-{
-    QFETCH(double, cor);
-    QFETCH(bool, refused);
-    ImgDatas set;
-    positionCodedSet(set, dir.filePath("refuse.img"), true, 64);
-    HSgm h;
-    QVERIFY(genSinogram0(h, set, true, 30.0, 1, {0, 2}));
-    QVERIFY(!h.isEmpty());
-    MessageCapture cap;
-    QVERIFY(!genSinogram0(h, set, true, cor, 2, {0, 2}));
-    QVERIFY(h.isEmpty());
-    QVERIFY(h.sgm.empty() && h.raw.empty());
-    QCOMPARE(h.slice, 2);
-    QCOMPARE(cap.count("Centre of rotation"), refused ? 1 : 0);
 }
 
 void TstSinogramCore::dataSetRangeWraps_data()
@@ -147,12 +112,9 @@ void TstSinogramCore::dataSetRangeWraps_data()
         return v;
     };
     QTest::newRow("350 of 360, 20 images") << 350 << 20 << span({{350, 359}, {0, 9}});
-    QTest::newRow("whole set") << 0 << 360 << span({{0, 359}});
     QTest::newRow("negative start means 0") << -1 << 3 << span({{0, 2}});
-    QTest::newRow("start beyond the set means 0") << 360 << 3 << span({{0, 2}});
     QTest::newRow("sign of the count ignored") << 5 << -4 << span({{5, 8}});
     QTest::newRow("twice around") << 359 << 721 << span({{359, 359}, {0, 359}, {0, 359}});
-    QTest::newRow("no images") << 0 << 0 << QVector<int>{};
     QTest::newRow("absurd count refused") << 0 << 360 * 16 + 1 << QVector<int>{};
 }
 
@@ -177,20 +139,16 @@ void TstSinogramCore::dataSetRangeWraps()
 
 void TstSinogramCore::normalisation_data()
 {
-    QTest::addColumn<QString>("i0");  // "", "unloaded", "streamed", "memory", "wrong size"
+    QTest::addColumn<QString>("i0"); // "", "streamed", "memory", "wrong size"
     QTest::addColumn<QString>("bg");
     QTest::addColumn<QVector<double>>("expected"); // for I = 250, 100, 0, 1000
     using std::log;
     const QVector<double> noRefs = {-log(250.0), -log(100.0), 0.0, -log(1000.0)};
     QTest::newRow("neither") << "" << "" << noRefs;
-    QTest::newRow("I0 slot holds an unloaded image") << "unloaded" << "" << noRefs;
     QTest::newRow("I0 of another size not used") << "wrong size" << "" << noRefs;
-    QTest::newRow("I0 only") << "memory" << "" << QVector<double>{log(1000 / 250.0), log(10.0), log(1000.0), 0.0};
     QTest::newRow("BG only: I0 - BG <= 0 counts as 1")
         << "" << "memory" << QVector<double>{-log(150.0), 0.0, 0.0, -log(900.0)};
-    QTest::newRow("both; I <= BG gives ln(I0 - BG)")
-        << "memory" << "memory" << QVector<double>{log(900 / 150.0), log(900.0), log(900.0), log(900 / 900.0)};
-    QTest::newRow("both streamed") << "streamed" << "streamed"
+    QTest::newRow("both, streamed; I <= BG gives ln(I0 - BG)") << "streamed" << "streamed"
                                    << QVector<double>{log(900 / 150.0), log(900.0), log(900.0), log(900 / 900.0)};
 }
 
@@ -206,8 +164,6 @@ void TstSinogramCore::normalisation()
     auto makeRef = [&](const QString& kind, double level) -> std::unique_ptr<ImgData> {
         if (kind.isEmpty())
             return nullptr;
-        if (kind == "unloaded")
-            return std::unique_ptr<ImgData>(createImgData(FileType::ITEX));
         const bool wrong = kind == "wrong size";
         const QString path = write(QStringLiteral("ref%1.img").arg(level), wrong ? 9 : 8, 2,
                                    QVector<double>(wrong ? 18 : 16, level));
@@ -262,96 +218,26 @@ static PhantomSpec smallPhantom(bool vertical, double cor, int across, int proje
     return s;
 }
 
-void TstSinogramCore::phantomSinogram_data()
-{
-    QTest::addColumn<bool>("vertical");
-    QTest::addColumn<double>("cor");
-    for (bool v : {true, false}) {
-        QTest::addRow("%s integer CoR", v ? "V" : "H") << v << 30.0;
-        QTest::addRow("%s fractional CoR", v ? "V" : "H") << v << 29.35;
-    }
-}
-
-void TstSinogramCore::phantomSinogram()
-{
-    QFETCH(bool, vertical);
-    QFETCH(double, cor);
-    PhantomSet ps(smallPhantom(vertical, cor, 64, 24), true);
-    QCOMPARE(ps.set.count(), 24);
-    const Phantom& ph = ps.phantom;
-    const double flat = ph.phantomSpec().flat, dark = ph.phantomSpec().dark;
-    const int slice = 2;
-    HSgm h;
-    QVERIFY(genSinogram0(h, ps.set, vertical, cor, slice, {0, 24}));
-    const int half = (h.width + 1) / 2;
-    double worst = 0;
-    for (int k = 0; k < h.rows; ++k) {
-        for (int c = 0; c < h.width; ++c) {
-            const double pos = cor + (c - (half - 1));
-            const double p0 = std::floor(pos), f = pos - p0;
-            auto transmission = [&](double p) { return std::exp(-ph.lineIntegral(p - cor, slice, ph.theta(k))); };
-            const double t = transmission(p0) + f * (transmission(p0 + 1) - transmission(p0));
-            // Each stored count is rounded to an integer, so the resampled
-            // intensity is within half a count of the exact one.
-            QVERIFY(std::abs(h.rawRow(k)[c] - (dark + (flat - dark) * t)) <= 0.5 + 1e-9);
-            if (f == 0.0) {
-                const double tol = 0.5 / (h.rawRow(k)[c] - dark - 0.5);
-                const double err = std::abs(h.sgmRow(k)[c] - -std::log(t));
-                QVERIFY2(err <= tol, qPrintable(QStringLiteral("k %1 c %2 err %3").arg(k).arg(c).arg(err)));
-                worst = std::max(worst, -std::log(t));
-            }
-        }
-    }
-    // The slice must cross the object, or the comparison proves little.
-    if (cor == std::floor(cor))
-        QVERIFY(worst > 0.5);
-}
-
 void TstSinogramCore::concurrentCallsMatchSerial()
 {
-    for (bool referencesInMemory : {true, false}) {
-        PhantomSet ps(smallPhantom(false, 31.5, 64, 30), referencesInMemory);
-        const int slices = 6;
-        std::vector<HSgm> serial(slices), parallel(slices);
-        for (int s = 0; s < slices; ++s)
-            QVERIFY(genSinogram0(serial[size_t(s)], ps.set, false, 31.5 - 0.25 * s, s, {3, 30}));
-        std::vector<std::thread> pool;
-        for (int t = 0; t < 3; ++t)
-            pool.emplace_back([&, t] {
-                for (int rep = 0; rep < 4; ++rep)
-                    for (int s = t; s < slices; s += 3)
-                        genSinogram0(parallel[size_t(s)], ps.set, false, 31.5 - 0.25 * s, s, {3, 30});
-            });
-        for (auto& th : pool)
-            th.join();
-        for (int s = 0; s < slices; ++s) {
-            QCOMPARE(parallel[size_t(s)].slice, s);
-            QVERIFY(parallel[size_t(s)].sgm == serial[size_t(s)].sgm);
-            QVERIFY(parallel[size_t(s)].raw == serial[size_t(s)].raw);
-        }
-    }
-}
-
-void TstSinogramCore::interpolateLine_data()
-{
-    QTest::addColumn<double>("x");
-    QTest::addColumn<double>("value");
-    // Line 10, 20, 40: neighbours outside count as 0.
-    QTest::newRow("on a pixel") << 1.0 << 20.0;
-    QTest::newRow("between") << 1.25 << 25.0;
-    QTest::newRow("half before the first") << -0.5 << 5.0;
-    QTest::newRow("half after the last") << 2.5 << 20.0;
-    QTest::newRow("one before") << -1.0 << 0.0;
-    QTest::newRow("far outside") << 1e12 << 0.0;
-    QTest::newRow("NaN") << qQNaN() << 0.0;
-}
-
-void TstSinogramCore::interpolateLine()
-{
-    QFETCH(double, x);
-    QFETCH(double, value);
-    const double line[] = {10, 20, 40};
-    QCOMPARE(::interpolateLine(line, 3, x), value);
+    // Streamed flat and dark images share one file position between threads.
+    PhantomSet ps(smallPhantom(false, 31.5, 64, 30), false);
+    const int slices = 6;
+    std::vector<HSgm> serial(slices), parallel(slices);
+    for (int s = 0; s < slices; ++s)
+        QVERIFY(genSinogram0(serial[size_t(s)], ps.set, false, 31.5 - 0.25 * s, s, {3, 30}));
+    std::vector<std::thread> pool;
+    for (int t = 0; t < 3; ++t)
+        pool.emplace_back([&, t] {
+            for (int rep = 0; rep < 4; ++rep)
+                for (int s = t; s < slices; s += 3)
+                    genSinogram0(parallel[size_t(s)], ps.set, false, 31.5 - 0.25 * s, s, {3, 30});
+        });
+    for (auto& th : pool)
+        th.join();
+    for (int s = 0; s < slices; ++s)
+        QVERIFY(parallel[size_t(s)].slice == s && parallel[size_t(s)].sgm == serial[size_t(s)].sgm
+                && parallel[size_t(s)].raw == serial[size_t(s)].raw);
 }
 
 void TstSinogramCore::guessCorFindsTrueCentre_data()
@@ -363,9 +249,7 @@ void TstSinogramCore::guessCorFindsTrueCentre_data()
     QTest::addColumn<bool>("noisy");
     QTest::addColumn<bool>("references");
     QTest::newRow("V 100.3 from 94") << true << 100.3 << 208 << 94.0 << false << true;
-    QTest::newRow("V 163.75 from 171") << true << 163.75 << 320 << 171.0 << false << true;
     QTest::newRow("H 100.3 from 118, two coarse sweeps") << false << 100.3 << 208 << 118.0 << false << true;
-    QTest::newRow("H 163.75 at the start") << false << 163.75 << 320 << 163.75 << false << true;
     QTest::newRow("V 100.3 noisy, no I0 or BG") << true << 100.3 << 208 << 103.0 << true << false;
     QTest::newRow("H 163.75 noisy") << false << 163.75 << 320 << 160.0 << true << true;
 }
@@ -394,35 +278,24 @@ void TstSinogramCore::guessCorFindsTrueCentre()
     QVERIFY2(std::abs(found - cor) <= 0.1, qPrintable(QString::number(found)));
 }
 
-void TstSinogramCore::guessCorRefusesWithoutInformation_data()
-{
-    QTest::addColumn<int>("images"); // constant images in the set
-    QTest::addColumn<double>("rangeDeg");
-    QTest::addColumn<QString>("diagnostic");
-    QTest::newRow("empty set") << 0 << 180.0 << "No image to guess";
-    QTest::newRow("nothing in the slice") << 4 << 180.0 << "No structure in the slice";
-    QTest::newRow("range 0") << 4 << 0.0 << "Can not guess the centre of rotation with a range of 0";
-    QTest::newRow("range NaN") << 4 << qQNaN() << "Can not guess the centre of rotation with a range of nan";
-}
-
 void TstSinogramCore::guessCorRefusesWithoutInformation()
 {
-    QFETCH(int, images);
-    QFETCH(double, rangeDeg);
-    QFETCH(QString, diagnostic);
     ImgDatas set;
-    for (int i = 0; i < images; ++i)
-        QVERIFY(set.add(write("flat-field.img", 40, 3, QVector<double>(120, 4000)), 0));
     CorGuessInput in;
     in.rotAxIsV = true;
     in.cor = 20;
-    in.rangeDeg = rangeDeg;
     double found = 7;
     MessageCapture cap;
     QVERIFY(!guessCor(set, in, &found));
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(set.add(write("flat-field.img", 40, 3, QVector<double>(120, 4000)), 0));
+    QVERIFY(!guessCor(set, in, &found));
+    in.rangeDeg = qQNaN();
+    QVERIFY(!guessCor(set, in, &found));
     QCOMPARE(found, 7.0);
-    QCOMPARE(cap.lines().size(), 1);
-    QVERIFY2(cap.lines().first().startsWith(diagnostic), qPrintable(cap.lines().first()));
+    QCOMPARE(cap.lines(), QStringList({"No image to guess the centre of rotation from",
+                                       "No structure in the slice to guess the centre of rotation from",
+                                       "Can not guess the centre of rotation with a range of nan degrees from 20"}));
 }
 
 QTEST_GUILESS_MAIN(TstSinogramCore)

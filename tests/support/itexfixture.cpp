@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QtEndian>
 
-#include <cstring>
 
 QByteArray ItexFixture::bytes() const
 {
@@ -23,41 +22,26 @@ bool ItexFixture::write(const QString& path, qint64 truncateTo) const
     return writeBytes(path, truncateTo >= 0 ? b.left(truncateTo) : b);
 }
 
+template <typename T>
+static void appendLittleEndian(QByteArray& out, T v)
+{
+    char c[sizeof v];
+    qToLittleEndian(v, c);
+    out.append(c, sizeof v);
+}
+
 QByteArray itexPixels(int pixelType, const QVector<double>& values)
 {
     QByteArray out;
     for (double v : values) {
-        char buf[4];
-        int n = 0;
         switch (pixelType) {
-        case 0:
-            buf[0] = char(quint8(v));
-            n = 1;
-            break;
-        case 1:
-            qToLittleEndian<qint16>(qint16(v), buf);
-            n = 2;
-            break;
-        case 2:
-            qToLittleEndian<quint16>(quint16(v), buf);
-            n = 2;
-            break;
-        case 3:
-            qToLittleEndian<qint32>(qint32(v), buf);
-            n = 4;
-            break;
-        case 4: {
-            const float f = float(v);
-            quint32 bits;
-            std::memcpy(&bits, &f, 4);
-            qToLittleEndian<quint32>(bits, buf);
-            n = 4;
-            break;
+        case 0: appendLittleEndian(out, quint8(v)); break;
+        case 1: appendLittleEndian(out, qint16(v)); break;
+        case 2: appendLittleEndian(out, quint16(v)); break;
+        case 3: appendLittleEndian(out, qint32(v)); break;
+        case 4: appendLittleEndian(out, float(v)); break;
+        default: break;
         }
-        default:
-            break;
-        }
-        out.append(buf, n);
     }
     return out;
 }

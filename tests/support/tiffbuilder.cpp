@@ -108,7 +108,7 @@ QByteArray buildTiff(const QVector<TiffPage>& pages)
     int nextField = 4;
     for (const TiffPage& p : pages) {
         const int bytesPerPixel = p.bitsPerSample * p.samplesPerPixel / 8;
-        const int rowBytes = p.bitsPerSample < 8 ? (p.width * p.bitsPerSample + 7) / 8 : p.width * bytesPerPixel;
+        const int rowBytes = p.width * bytesPerPixel;
         QVector<quint32> offsets, counts;
         if (p.tileWidth > 0) {
             for (int ty = 0; ty < p.height; ty += p.tileHeight) {
@@ -153,8 +153,6 @@ QByteArray buildTiff(const QVector<TiffPage>& pages)
             tags[278] = {Long, {quint32(p.rowsPerStrip > 0 ? p.rowsPerStrip : p.height)}};
             tags[279] = {Long, counts};
         }
-        if (p.photometric == 3) // a palette image needs its colour map
-            tags[320] = {Short, QVector<quint32>(3 << p.bitsPerSample, 0x8000)};
         if (p.exposure > 0.0) {
             std::map<quint16, Entry> exif;
             exif[33434] = {Rational, {quint32(p.exposure * 1e6 + 0.5), 1000000u}};

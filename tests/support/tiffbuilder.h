@@ -12,7 +12,7 @@ struct TiffPage {
     int bitsPerSample = 16;
     int sampleFormat = 1;     // 1 unsigned, 2 signed, 3 float
     int samplesPerPixel = 1;
-    int photometric = 1;      // 1 black is zero, 2 RGB, 3 palette
+    int photometric = 1;      // 1 black is zero, 2 RGB
     int compression = 1;      // written as given; the pixels are stored as they are
     int rowsPerStrip = 0;     // 0: one strip
     int tileWidth = 0;        // > 0: tiled (multiples of 16)

@@ -271,6 +271,7 @@ void TstProcCtrl::partialDataSet()
     QCOMPARE(child<QWidget>(p, "UsePartialDataSetParams")->isHidden(), !partial);
     const ProcParams s = p.procParams(false, true);
     QCOMPARE(s.dataSetImages, 720);
+    QCOMPARE(s.usePartialDataSet, partial);
     QCOMPARE(s.usingImages, usingImages);
     QCOMPARE(s.startImage, start);
     QCOMPARE(p.usingImages(), usingImages);

@@ -10,6 +10,8 @@ CtCalc2::CtCalc2(QObject* parent) : QObject(parent)
 {
     registerSavingTypes();
     qRegisterMetaType<ColorScale>("ColorScale");
+    // Every start request crosses to the workers' threads with this.
+    qRegisterMetaType<CtCalc2*>("CtCalc2*");
 }
 
 void CtCalc2::beginingCt()

@@ -102,7 +102,14 @@ void CtCalc2::saveData()
     const MatrixView m{fft.result().data(), fft.n(), fft.n()};
     const DataRegion r{region.x0, region.z0, region.x1, region.z1};
     const DataLimits l{params->upperLimit, params->lowerLimit, params->offset};
-    SavingData* d = makeSavingData(saveDat, curSlice, m, r, l, &dataText);
+    // A buffer the saver has let go of, else the older one (which the
+    // builder then lets go of in turn).
+    std::size_t pick = nextText;
+    for (std::size_t i = 0; i < dataTexts.size(); ++i)
+        if (dataTexts[i].capacity() > 0 && dataTexts[i].isDetached())
+            pick = i;
+    nextText = (pick + 1) % dataTexts.size();
+    SavingData* d = makeSavingData(saveDat, curSlice, m, r, l, &dataTexts[pick]);
     if (!d)
         return;
     if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveDataWDiscard)))

@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QObject>
 
+#include <array>
 #include <atomic>
 
 class CtCalc2Ui;
@@ -100,7 +101,10 @@ private:
     bool fixedScale = false;
     SaveSettings saveImg;
     SaveSettings saveDat;
-    // The data text of the last slice; refilled in place once the saver has
-    // written and dropped it.
-    QByteArray dataText;
+    // Data texts of the last slices, filled again in place once the saver
+    // has written and dropped them: warm memory is several times faster to
+    // fill than fresh pages. Two, because with several workers the saver is
+    // often still writing the previous slice's text when the next is built.
+    std::array<QByteArray, 2> dataTexts;
+    std::size_t nextText = 0;
 };

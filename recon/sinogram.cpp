@@ -136,7 +136,7 @@ SgmRange Sinogram::range() const
                         procCtrl->dataSetUsingImages(), n);
 }
 
-CheckImageGeom Sinogram::checkGeom() const
+CheckImageGeom Sinogram::checkGeom(bool report) const
 {
     CheckImageGeom g;
     if (!set || !procCtrl || set->count() == 0)
@@ -151,8 +151,10 @@ CheckImageGeom Sinogram::checkGeom() const
     if (!(h >= 1.0))
         return g;
     if (4.0 * h * g.d > maxCheckPixels) {
-        qDebug().noquote() << QStringLiteral("Check image of %1 rows is too large for a range of %2 degrees; not drawn")
-                                  .arg(2.0 * h).arg(procCtrl->dataSetRangeDeg());
+        if (report)
+            qDebug().noquote() << QStringLiteral("Check image of %1 rows is too large for a range of %2 degrees; not drawn")
+                                      .arg(2.0 * h)
+                                      .arg(procCtrl->dataSetRangeDeg());
         return g;
     }
     g.h = int(h);
@@ -176,7 +178,7 @@ bool Sinogram::checkImageValue(int k, int row, double* v) const
 void Sinogram::drawCheckImage()
 {
     ImgDispWPV* disp = ui->DispSinogram;
-    const CheckImageGeom g = checkGeom();
+    const CheckImageGeom g = checkGeom(true);
     if (g.isEmpty()) {
         disp->setImage(QImage());
         disp->dispB()->update();

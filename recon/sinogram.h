@@ -50,7 +50,8 @@ public:
 
     const HSgm& hSgm() const { return sgm; }
     ImgDispWPV* display() const;
-    CheckImageGeom checkGeom() const;
+    // report: say once why a check image is not drawn.
+    CheckImageGeom checkGeom(bool report = false) const;
     // Value drawn at check-image pixel (k, row) before the grey mapping;
     // false outside the image.
     bool checkImageValue(int k, int row, double* v) const;

@@ -76,6 +76,7 @@ private slots:
     void panelRunThroughBody();
     void phantomRunSavesEverySlice_data();
     void phantomRunSavesEverySlice();
+    void closingKeepsEveryStartedSlice();
 };
 
 namespace {
@@ -598,6 +599,39 @@ void TstBodyRuns::phantomRunSavesEverySlice()
         const QImage img(QDir(imgDir).filePath(imgFiles[s - 40]));
         QCOMPARE(img.size(), QSize(n, n));
     }
+}
+
+// Closing the window in the middle of a run: slices a worker has begun are
+// finished and their files written before the program is gone.
+void TstBodyRuns::closingKeepsEveryStartedSlice()
+{
+    auto b = std::make_unique<Body>(nullptr, 2);
+    PhantomSet data;
+    const PhantomSpec spec = tallPhantom(320, 180);
+    QVERIFY(data.load(*b->imageSet(), spec));
+    prepare(*b, spec);
+    setRange(b->procCtrlPanel(), 0, 30, 1, 2);
+    QTemporaryDir out;
+    b->setDataSaveDir(out.path(), QString(), QStringLiteral("T"));
+    b->setAutoSaveData(true);
+    QMutex mutex;
+    QList<int> begun;
+    for (CtCalc2* w : b->workers())
+        connect(w, &CtCalc2::sliceStarted, w, [&](int s) {
+            QMutexLocker lock(&mutex);
+            begun << s;
+        }, Qt::DirectConnection);
+    int images = 0;
+    connect(b->workers()[0], &CtCalc2::ctImage, this, [&] { ++images; });
+    b->toggleCalcCt();
+    QTRY_VERIFY(images >= 1);
+    b.reset();
+    std::sort(begun.begin(), begun.end());
+    QStringList expected;
+    for (int s : begun)
+        expected << QStringLiteral("%1/T-%1.dat").arg(s, 5, 10, QLatin1Char('0'));
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(filesUnder(out.path()), expected);
 }
 
 QTEST_MAIN(TstBodyRuns)

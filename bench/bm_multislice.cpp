@@ -4,8 +4,8 @@
 // automatic saving of data and images off and on. Time is taken from
 // "Calc" to the run's end notice; what the saver still has to write after
 // that is drained outside the timing and reported as a counter, and so is
-// the CPU time the worker threads spent per slice, which shows what saving
-// costs them independently of the machine's other load.
+// the CPU time the worker threads spent per slice. The counters give the
+// rates of the four configurations and their ratios.
 #include "input/imgdatas.h"
 #include "recon/ctcalc2.h"
 #include "mainwindow/body.h"
@@ -22,6 +22,7 @@
 
 #include <ctime>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -76,6 +77,42 @@ double workerCpuMs(Body& b)
     return total;
 }
 
+struct Config {
+    int threads;
+    bool save;
+    const char* name;
+    double seconds = 0.0;
+    double workerCpuMs = 0.0;
+    double drainMs = 0.0;
+};
+
+// One run of kSlices slices; its wall time, the workers' CPU time and the
+// time the saver still needed afterwards are added to c.
+void runOnce(Body& b, Config& c)
+{
+    b.procCtrlPanel()->setThreads(c.threads);
+    b.setAutoSaveData(c.save);
+    b.setAutoSaveImage(c.save);
+    bool ended = false;
+    const auto conn = QObject::connect(&b, &Body::calcFinished, [&ended] { ended = true; });
+    const double cpu0 = workerCpuMs(b);
+    QElapsedTimer t;
+    t.start();
+    b.toggleCalcCt();
+    while (!ended)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    c.seconds += t.nsecsElapsed() * 1e-9;
+    c.workerCpuMs += workerCpuMs(b) - cpu0;
+    QObject::disconnect(conn);
+    // Whatever the saver still holds is written before the next run.
+    QElapsedTimer d;
+    d.start();
+    QMetaObject::invokeMethod(b.saver(), [] {}, Qt::BlockingQueuedConnection);
+    c.drainMs += d.nsecsElapsed() * 1e-6;
+}
+
+// The four configurations take turns within every iteration, so that the
+// ratios between them hold even while the shared machine's load drifts.
 void BM_MultiSlice(benchmark::State& state)
 {
     if (!rig->ok) {
@@ -83,48 +120,34 @@ void BM_MultiSlice(benchmark::State& state)
         return;
     }
     Body& b = *rig->body;
-    const int threads = int(state.range(0));
-    const bool save = state.range(1) != 0;
-    b.procCtrlPanel()->setThreads(threads);
-    b.setAutoSaveData(save);
-    b.setAutoSaveImage(save);
-    bool ended = false;
-    const auto conn = QObject::connect(&b, &Body::calcFinished, [&ended] { ended = true; });
-    double drainMs = 0.0;
-    const double cpu0 = workerCpuMs(b);
+    Config configs[] = {{1, false, "1t"}, {2, false, "2t"}, {1, true, "1t_save"}, {2, true, "2t_save"}};
     for (auto _ : state) {
-        ended = false;
-        QElapsedTimer t;
-        t.start();
-        b.toggleCalcCt();
-        while (!ended)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        state.SetIterationTime(t.nsecsElapsed() * 1e-9);
-        // Whatever the saver still holds is written before the next run.
-        QElapsedTimer d;
-        d.start();
-        QMetaObject::invokeMethod(b.saver(), [] {}, Qt::BlockingQueuedConnection);
-        drainMs += d.nsecsElapsed() * 1e-6;
+        double iteration = 0.0;
+        for (Config& c : configs) {
+            const double before = c.seconds;
+            runOnce(b, c);
+            iteration += c.seconds - before;
+        }
+        state.SetIterationTime(iteration);
     }
-    QObject::disconnect(conn);
-    state.SetItemsProcessed(state.iterations() * kSlices);
-    // What a slice costs the workers themselves, whatever else the machine
-    // runs at the time.
-    state.counters["worker_cpu_ms_per_slice"] = (workerCpuMs(b) - cpu0) / double(state.iterations() * kSlices);
-    state.counters["saver_backlog_ms"] = drainMs / double(state.iterations());
+    const double runs = double(state.iterations());
+    auto rate = [&](const Config& c) { return runs * kSlices / c.seconds; };
+    for (const Config& c : configs) {
+        state.counters[std::string("slices_per_s_") + c.name] = rate(c);
+        state.counters[std::string("worker_cpu_ms_per_slice_") + c.name] = c.workerCpuMs / (runs * kSlices);
+        state.counters[std::string("saver_backlog_ms_") + c.name] = c.drainMs / runs;
+    }
+    state.counters["speedup_2t"] = rate(configs[1]) / rate(configs[0]);
+    // What saving costs: slower runs, and more CPU in the worker threads.
+    state.counters["save_cost_pct_1t"] = 100.0 * (1.0 - rate(configs[2]) / rate(configs[0]));
+    state.counters["save_cost_pct_2t"] = 100.0 * (1.0 - rate(configs[3]) / rate(configs[1]));
+    state.counters["save_worker_cpu_pct_1t"] = 100.0 * (configs[2].workerCpuMs / configs[0].workerCpuMs - 1.0);
+    state.counters["save_worker_cpu_pct_2t"] = 100.0 * (configs[3].workerCpuMs / configs[1].workerCpuMs - 1.0);
 }
 
 } // namespace
 
-BENCHMARK(BM_MultiSlice)
-    ->ArgNames({"threads", "save"})
-    ->Args({1, 0})
-    ->Args({1, 1})
-    ->Args({2, 0})
-    ->Args({2, 1})
-    ->Iterations(3)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MultiSlice)->Iterations(4)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // FENU2_BENCH_OWN_MAIN: the main window needs an application object.
 int main(int argc, char** argv)

@@ -556,6 +556,11 @@ void TstBodyRuns::phantomRunSavesEverySlice()
     b.setImageSaveDir(imgDir, QString(), QStringLiteral("E7112"));
     b.setAutoSaveData(true);
     b.setAutoSaveImage(true);
+    // Data limits other than the defaults: values above 0.1 or below
+    // -0.05 become 0, then 3 is added.
+    child<QLineEdit>(b, "DataUpperLimit")->setText(QStringLiteral("0.1"));
+    child<QLineEdit>(b, "DataLowerLimit")->setText(QStringLiteral("-0.05"));
+    child<QLineEdit>(b, "DataOffset")->setText(QStringLiteral("3"));
     RunLog log;
     log.attach(b, this);
     b.toggleCalcCt();
@@ -571,7 +576,10 @@ void TstBodyRuns::phantomRunSavesEverySlice()
     QTRY_COMPARE(filesUnder(dataDir), dataFiles);
     QTRY_COMPARE(filesUnder(imgDir), imgFiles);
 
-    const ProcParams& params = b.runParams();
+    // Angles of a full 180-degree set of 60 images.
+    ProcParams params;
+    params.dataSetImages = 60;
+    params.dataSetRangeDeg = 180.0;
     for (int k = 0; k < log.handed.size(); ++k) {
         const int s = log.handed[k];
         const double cor = corLaw ? 46.5 + (48.25 - 46.5) * (s - 40) / 7.0 : spec.cor;
@@ -586,16 +594,21 @@ void TstBodyRuns::phantomRunSavesEverySlice()
         QCOMPARE(m.nx, 94);
         QCOMPARE(m.ny, 94);
         double worst = 0.0;
+        int clipped = 0;
         for (int z = 0; z < 94; ++z)
             for (int x = 0; x < 94; ++x) {
                 double v = x < n && z < n ? engine.resultRow(z)[x] : 0.0;
-                if (v > params.upperLimit || v < params.lowerLimit)
+                if (v > 0.1 || v < -0.05) {
                     v = 0.0;
-                v += params.offset;
+                    ++clipped;
+                }
+                v += 3.0;
                 worst = std::max(worst, std::abs(m.at(x, z) - v) / std::max(1.0, std::abs(v)));
             }
         QVERIFY2(worst < 1e-5, qPrintable(QStringLiteral("slice %1: %2").arg(s).arg(worst)));
-        QVERIFY(m.max > params.offset); // the phantom is in the slice
+        // The phantom is in the slice, and the limits really cut some of it.
+        QVERIFY(m.max > 3.0);
+        QVERIFY2(clipped > 0 && clipped < 94 * 94 / 2, qPrintable(QStringLiteral("%1 clipped, max %2").arg(clipped).arg(engine.max())));
         const QImage img(QDir(imgDir).filePath(imgFiles[s - 40]));
         QCOMPARE(img.size(), QSize(n, n));
     }

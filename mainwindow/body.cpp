@@ -111,6 +111,11 @@ void Body::createWorkers(int count)
 
 Body::~Body()
 {
+    // Focus and visibility changes of a closing window reach the panels'
+    // slots; they happen now, while every panel is whole.
+    hide();
+    for (QObject* c : findChildren<QObject*>())
+        disconnect(c, nullptr, this, nullptr);
     // Workers first: a slice in progress is finished, what it sends to the
     // saver is queued there, and the saver writes every queued record
     // before it stops, so no result is lost at exit.

@@ -14,6 +14,7 @@ CtDisp::CtDisp(QWidget* parent) : QFrame(parent), ui(new Ui::CtDisp)
 
 CtDisp::~CtDisp()
 {
+    disconnect(ui->seeker_, nullptr, this, nullptr);
     delete ui;
 }
 

@@ -33,6 +33,14 @@ void writeFields(const std::array<QLineEdit*, 4>& fields, const std::array<doubl
 
 CtResPanel::CtResPanel(QWidget* parent) : QFrame(parent) {}
 
+CtResPanel::~CtResPanel()
+{
+    // Closing a shown panel takes the focus from its fields, which would
+    // call this panel's slots when only its QWidget part is left.
+    for (QObject* c : findChildren<QObject*>())
+        disconnect(c, nullptr, this, nullptr);
+}
+
 void CtResPanel::attach(const Widgets& widgets)
 {
     w = widgets;

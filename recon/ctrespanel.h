@@ -66,6 +66,7 @@ protected:
     };
 
     explicit CtResPanel(QWidget* parent = nullptr);
+    ~CtResPanel() override;
     // The derived panel hands over the widgets of its form once.
     void attach(const Widgets& widgets);
 

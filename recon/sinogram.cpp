@@ -70,6 +70,10 @@ Sinogram::Sinogram(QWidget* parent) : QFrame(parent), ui(new Ui::Sinogram)
 
 Sinogram::~Sinogram()
 {
+    // Closing a shown panel takes the focus from its fields, which would
+    // call this panel's slots when only its QWidget part is left.
+    for (QObject* c : findChildren<QObject*>())
+        disconnect(c, nullptr, this, nullptr);
     delete ui;
 }
 

@@ -8,16 +8,19 @@
 #include "recon/ctfft.h"
 #include "recon/ctimgdatafile.h"
 #include "recon/procctrl.h"
+#include "recon/sinogram.h"
 #include "recon/sinogramcore.h"
 #include "tests/support/phantomset.h"
 #include "tests/support/testutil.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDirIterator>
 #include <QLabel>
 #include <QDir>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QtTest>
 
 #include <cmath>
@@ -615,7 +618,8 @@ void TstBodyRuns::phantomRunSavesEverySlice()
 }
 
 // Closing the window in the middle of a run: slices a worker has begun are
-// finished and their files written before the program is gone.
+// finished and their files written before the program is gone, and nothing
+// reaches a panel that is already half taken down.
 void TstBodyRuns::closingKeepsEveryStartedSlice()
 {
     auto b = std::make_unique<Body>(nullptr, 2);
@@ -636,6 +640,16 @@ void TstBodyRuns::closingKeepsEveryStartedSlice()
         }, Qt::DirectConnection);
     int images = 0;
     connect(b->workers()[0], &CtCalc2::ctImage, this, [&] { ++images; });
+    // A shown window with the focus in a field: closing it moves the focus
+    // while the panels are being taken down.
+    b->show();
+    QVERIFY(QTest::qWaitForWindowExposed(b.get()));
+    QApplication::setActiveWindow(b.get());
+    QVERIFY(QTest::qWaitForWindowActive(b.get()));
+    QLineEdit* corField = child<QLineEdit>(*b->sinogramPanel(), "CoR");
+    b->findChild<QTabWidget*>(QStringLiteral("ImgsTab"))->setCurrentWidget(b->sinogramPanel());
+    corField->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), corField);
     b->toggleCalcCt();
     QTRY_VERIFY(images >= 1);
     b.reset();

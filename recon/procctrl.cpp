@@ -190,6 +190,7 @@ ProcParams ProcCtrl::procParams(bool usePanel, bool useWorkers) const
     p.angleOriginDeg = angleOriginDeg();
     p.dataSetImages = dataSetImages();
     p.dataSetRangeDeg = dataSetRangeDeg();
+    p.usePartialDataSet = usePartialDataSet();
     p.usingImages = usingImages();
     p.startImage = startImage();
     p.autoExec = autoExec();

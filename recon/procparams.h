@@ -15,6 +15,7 @@ struct ProcParams {
     double angleOriginDeg = 0.0;
     int dataSetImages = 0;
     double dataSetRangeDeg = 180.0;
+    bool usePartialDataSet = false;
     int usingImages = 0;     // images used: partial count, else all
     int startImage = 0;      // first image used: partial start, else 0
     bool autoExec = false;

@@ -13,6 +13,13 @@ class ImgDatas;
 struct SgmRange {
     int start = 0;
     int count = 0;
+
+    // The images a sinogram takes: the partial data set when it is on, else
+    // every image of the set from the first.
+    static SgmRange of(bool partial, int start, int count, int setCount)
+    {
+        return partial ? SgmRange{start, count} : SgmRange{0, setCount};
+    }
 };
 
 // Fills hSgm with the sinogram of detector row `slice` (vertical axis) or

@@ -2,6 +2,105 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP" sourcelanguage="en">
 <context>
+    <name>Body</name>
+    <message>
+        <source>Auto Save Data</source>
+        <translation>データ自動保存</translation>
+    </message>
+    <message>
+        <source>Save in Sub Folders</source>
+        <translation>サブフォルダに保存</translation>
+    </message>
+    <message>
+        <source>When this option is selected but neither &apos;of Energy&apos; nor &apos;of Slice&apos; is selected, it works as if &apos;of Slice&apos; is selected.W</source>
+        <translation>この項目を選び「エネルギー別」も「スライス別」も選ばないときは、「スライス別」を選んだものとして動作します。</translation>
+    </message>
+    <message>
+        <source>of Energy</source>
+        <translation>エネルギー別</translation>
+    </message>
+    <message>
+        <source>of Slice</source>
+        <translation>スライス別</translation>
+    </message>
+    <message>
+        <source>Upper Limit</source>
+        <translation>上限</translation>
+    </message>
+    <message>
+        <source>Lower Limit</source>
+        <translation>下限</translation>
+    </message>
+    <message>
+        <source>Offset</source>
+        <translation>オフセット</translation>
+    </message>
+    <message>
+        <source>Auto Save Img</source>
+        <translation>画像自動保存</translation>
+    </message>
+    <message>
+        <source>Fix Color Scale</source>
+        <translation>カラースケール固定</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>最小</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation>最大</translation>
+    </message>
+    <message>
+        <source>CT1</source>
+        <translation>CT1</translation>
+    </message>
+    <message>
+        <source>CT2</source>
+        <translation>CT2</translation>
+    </message>
+    <message>
+        <source>Calc</source>
+        <translation>計算</translation>
+    </message>
+    <message>
+        <source>Show Res.</source>
+        <translation>結果表示</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>終了</translation>
+    </message>
+    <message>
+        <source>Spent</source>
+        <translation>所要</translation>
+    </message>
+    <message>
+        <source>[s]</source>
+        <translation>[秒]</translation>
+    </message>
+    <message>
+        <source>Sinogram</source>
+        <translation>サイノグラム</translation>
+    </message>
+    <message>
+        <source>CT Reconstructed Image</source>
+        <translation>CT 再構成像</translation>
+    </message>
+    <message>
+        <source>CT Images</source>
+        <translation>CT 画像一覧</translation>
+    </message>
+    <message>
+        <source>CT2 %1</source>
+        <translation>CT2 %1</translation>
+    </message>
+</context>
+<context>
     <name>CBarUI</name>
     <message>
         <source>Color Bar</source>
@@ -18,6 +117,91 @@
     <message>
         <source>Max</source>
         <translation>最大</translation>
+    </message>
+</context>
+<context>
+    <name>CtCalc</name>
+    <message>
+        <source>CT Calc</source>
+        <translation>CT 計算</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>At Once</source>
+        <translation>一括計算</translation>
+    </message>
+    <message>
+        <source>Disp R.</source>
+        <translation>表示範囲</translation>
+    </message>
+    <message>
+        <source>Cacl R.</source>
+        <translation>計算範囲</translation>
+    </message>
+    <message>
+        <source>Set To C. Region</source>
+        <translation>計算範囲に設定</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>終了</translation>
+    </message>
+    <message>
+        <source>Spent [sec]</source>
+        <translation>所要時間 [秒]</translation>
+    </message>
+    <message>
+        <source>Slice No.</source>
+        <translation>スライス番号</translation>
+    </message>
+</context>
+<context>
+    <name>CtCalc2Ui</name>
+    <message>
+        <source>CT Calc2</source>
+        <translation>CT 計算2</translation>
+    </message>
+    <message>
+        <source>Disp R.</source>
+        <translation>表示範囲</translation>
+    </message>
+    <message>
+        <source>Cacl R.</source>
+        <translation>計算範囲</translation>
+    </message>
+    <message>
+        <source>Set To C. Region</source>
+        <translation>計算範囲に設定</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>終了</translation>
+    </message>
+    <message>
+        <source>Spent [sec]</source>
+        <translation>所要時間 [秒]</translation>
+    </message>
+    <message>
+        <source>Slice No.</source>
+        <translation>スライス番号</translation>
+    </message>
+    <message>
+        <source>CT Calc2 %1</source>
+        <translation>CT 計算2 %1</translation>
+    </message>
+</context>
+<context>
+    <name>CtDisp</name>
+    <message>
+        <source>CT display</source>
+        <translation>CT 画像表示</translation>
     </message>
 </context>
 <context>
@@ -334,6 +518,33 @@
     <message>
         <source>Select a Directory</source>
         <translation>フォルダを選択</translation>
+    </message>
+</context>
+<context>
+    <name>Sinogram</name>
+    <message>
+        <source>Check Sinogram</source>
+        <translation>サイノグラム確認</translation>
+    </message>
+    <message>
+        <source>CoR</source>
+        <translation>回転中心</translation>
+    </message>
+    <message>
+        <source>Guess CoR</source>
+        <translation>回転中心推定</translation>
+    </message>
+    <message>
+        <source>Width of the correlation window, as a fraction of the line length</source>
+        <translation>相関をとる範囲の幅(ライン長に対する比)</translation>
+    </message>
+    <message>
+        <source>Alter. Stack</source>
+        <translation>交互に並べる</translation>
+    </message>
+    <message>
+        <source>Y Offset</source>
+        <translation>Y オフセット</translation>
     </message>
 </context>
 </TS>

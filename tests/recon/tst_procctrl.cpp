@@ -177,6 +177,7 @@ void TstProcCtrl::partialDataSet()
             child<QAbstractButton>(p, "UsePartialDataSet")->click();
         QCOMPARE(child<QWidget>(p, "UsePartialDataSetParams")->isHidden(), !partial);
         const ProcParams s = p.procParams(false, true);
+        QCOMPARE(s.usePartialDataSet, partial);
         QCOMPARE(s.usingImages, partial ? 90 : 720);
         QCOMPARE(s.startImage, partial ? 30 : 0);
     }

@@ -1,0 +1,47 @@
+// A phantom data set written to a temporary folder and loaded into an image
+// set with its flat and dark images as I0 and BG, as the main window's
+// loader and reference panels would. Header-only: only tests that link the
+// input layer include it.
+#pragma once
+
+#include "input/imgdata.h"
+#include "input/imgdatas.h"
+#include "tools/phantom.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+struct PhantomSet {
+    QTemporaryDir dir;
+    std::unique_ptr<ImgData> flat;
+    std::unique_ptr<ImgData> dark;
+    ImgData* flatSlot = nullptr;
+    ImgData* darkSlot = nullptr;
+
+    // Loads every projection (in memory) into set and points its I0 and BG
+    // handles at this object's flat and dark images.
+    bool load(ImgDatas& set, const PhantomSpec& spec)
+    {
+        PhantomOutput out;
+        out.dir = dir.filePath(QStringLiteral("data"));
+        out.sequenceFile = true;
+        const Phantom phantom(spec);
+        const QStringList files = writePhantomDataSet(phantom, out);
+        if (files.size() != 1)
+            return false;
+        set.clear();
+        for (int k = 0; k < spec.projections; ++k)
+            if (!set.add(files.first(), k))
+                return false;
+        flat.reset(loadImgData(QDir(out.dir).filePath(phantomFlatName(out)), 0, true));
+        dark.reset(loadImgData(QDir(out.dir).filePath(phantomDarkName(out)), 0, true));
+        if (!flat || !dark)
+            return false;
+        flatSlot = flat.get();
+        darkSlot = dark.get();
+        set.setI0Handle(&flatSlot);
+        set.setBgHandle(&darkSlot);
+        return true;
+    }
+};

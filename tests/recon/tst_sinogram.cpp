@@ -184,10 +184,10 @@ void TstSinogram::corDrag()
     const auto b = Qt::MouseButton(button);
     const auto m = Qt::KeyboardModifiers(modifiers);
     const QPoint p0(10, pressY);
-    press(frame, p0, b, m);
+    sendMouse(frame, QEvent::MouseButtonPress, p0, b, m);
     move(frame, p0 + drag / 2, b, m);
     move(frame, p0 + drag, b, m);
-    release(frame, p0 + drag, b, m);
+    sendMouse(frame, QEvent::MouseButtonRelease, p0 + drag, b, m);
 
     QCOMPARE(ctrl.cor(), cor + corChange);
     QCOMPARE(panel.yOffset(), offset);

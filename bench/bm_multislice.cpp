@@ -7,6 +7,7 @@
 // the CPU time the worker threads spent per slice. The counters give the
 // rates of the four configurations and their ratios.
 #include "input/imgdatas.h"
+#include "input/selectafile.h"
 #include "recon/ctcalc2.h"
 #include "mainwindow/body.h"
 #include "recon/datasaver.h"
@@ -27,6 +28,14 @@
 namespace {
 
 constexpr int kSlices = 8;
+
+// Destination of automatic saving, as the user sets it in a selector.
+void setSaveDir(SelectAFile* s, const QString& dir, const QString& name, const QString& tag)
+{
+    s->setDir(dir);
+    s->setName(name);
+    s->setTag(tag);
+}
 
 struct Rig {
     std::unique_ptr<Body> body;
@@ -51,8 +60,8 @@ struct Rig {
         p->setSliceFrom(0);
         p->setSliceTo(kSlices - 1);
         p->setSliceStep(1);
-        body->setDataSaveDir(out.filePath(QStringLiteral("data")), QStringLiteral("bm"), QStringLiteral("E"));
-        body->setImageSaveDir(out.filePath(QStringLiteral("img")), QStringLiteral("bm"), QStringLiteral("E"));
+        setSaveDir(body->dataSaveDirSelector(), out.filePath(QStringLiteral("data")), QStringLiteral("bm"), QStringLiteral("E"));
+        setSaveDir(body->imageSaveDirSelector(), out.filePath(QStringLiteral("img")), QStringLiteral("bm"), QStringLiteral("E"));
     }
 };
 

@@ -1,7 +1,17 @@
 #include "mainwindow/body.h"
 
 #include "app/optiontable.h"
+#include "control/batch.h"
+#include "display/colorbar.h"
+#include "display/dispb.h"
+#include "display/rawdisp.h"
+#include "input/i0ofimage.h"
 #include "input/imgdatas.h"
+#include "input/selectaimgfile.h"
+#include "input/selectdatafiles.h"
+#include "mainwindow/framing/closablebase.h"
+#include "mainwindow/framing/popdockbase.h"
+#include "mainwindow/framing/seekctrl.h"
 #include "recon/ctcalc.h"
 #include "recon/ctcalc2.h"
 #include "recon/ctcalc2ui.h"
@@ -9,14 +19,10 @@
 #include "recon/datasaver.h"
 #include "recon/procctrl.h"
 #include "recon/sinogram.h"
-#include "recon/sinogramcore.h"
-#include "recon/slicerange.h"
 #include "ui_Body.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QDebug>
-#include <QDir>
 #include <QThread>
 
 #include <algorithm>
@@ -24,65 +30,133 @@
 namespace {
 
 const QString idleStyle = QStringLiteral("background-color: rgb(213, 245, 255);");
-const QString runningStyle = QStringLiteral("background-color: rgb(255, 255, 128);");
-const QString timeFormat = QStringLiteral("hh:mm:ss.zzz");
+const QString viewerFreeStyle = QStringLiteral("background-color: rgb(211, 255, 241);");
 
 bool showAllCt2Images()
 {
     return options().valueNoCase(QStringLiteral("show_all_ct2_images"), QStringLiteral("0")) == QLatin1String("1");
 }
 
+QThread* startedThread(QObject* object, const QString& name)
+{
+    auto* t = new QThread;
+    t->setObjectName(name);
+    object->moveToThread(t);
+    t->start(QThread::InheritPriority);
+    return t;
+}
+
+void joinThread(QThread*& t)
+{
+    if (!t)
+        return;
+    t->quit();
+    t->wait();
+    delete t;
+    t = nullptr;
+}
+
 } // namespace
 
 Body::Body(QWidget* parent, int workerCount)
-    : QFrame(parent), ui(new Ui::Body), procCtrl(new ProcCtrl), sinogram(new Sinogram), ctCalc(new CtCalc),
-      imgDatas(new ImgDatas), ctDisp(new CtDisp)
+    : QFrame(parent), batch(new Batch), rawDisp(new RawDisp), sinogram(new Sinogram), ctCalc(new CtCalc),
+      procCtrl(new ProcCtrl), imgDatas(new ImgDatas), ctDisp(new CtDisp), ctView(new QFrame)
 {
+    createPens();
+    ui = new Ui::Body;
     ui->setupUi(this);
     ui->ProcCtrlFrame->layout()->addWidget(procCtrl);
-    ui->CalcCT->setStyleSheet(idleStyle);
-    imageSaveDir = dataSaveDir = dataRoot();
+    ui->ImgsPopDocBase->setContent(ui->ImgsTab);
+    ui->ImgsPopDocBase->setPopped(true);
 
-    imgDatasThread = new QThread;
-    imgDatasThread->setObjectName(QStringLiteral("ImgDatas"));
-    imgDatas->moveToThread(imgDatasThread);
-    imgDatasThread->start(QThread::InheritPriority);
+    for (QWidget* w : {static_cast<QWidget*>(ui->CalcCT), static_cast<QWidget*>(ui->SeqCalc),
+                       static_cast<QWidget*>(ui->Cont2DA)})
+        w->setStyleSheet(idleStyle);
+    ui->TSLIsBusy->setStyleSheet(viewerFreeStyle);
+    configurePanels();
 
+    startImageSetThread();
+    startBatchThread();
+    fillPages();
+
+    createWorkers(workerCount > 0 ? workerCount : std::max(1, QThread::idealThreadCount()));
+    procCtrl->setMaxThreads(int(ctCalc2s.size()));
+    retranslateOwnTexts();
+
+    imgDatas->setI0Handle(ui->I0ImgSel->imageSlot());
+    imgDatas->setBgHandle(ui->BGImgSel->imageSlot());
+    connectPanels();
+}
+
+void Body::createPens()
+{
+    pens[0] = QPen(QColor(255, 255, 0));
+    pens[1] = QPen(QColor(255, 232, 232));
+    pens[2] = QPen(QColor(255, 200, 200));
+    pens[3] = QPen(QColor(255, 232, 232));
+    pens[3].setDashPattern({10, 3, 4, 3});
+    pens[4] = QPen(QColor(255, 0, 0));
+    pens[5] = QPen(QColor(232, 255, 0));
+}
+
+void Body::configurePanels()
+{
+    // Results go under the data root until the user picks a place; the
+    // directory is made when a run really saves there.
+    for (SelectAFile* s : {ui->SelectImageSaveDir, ui->SelectDataSaveDir}) {
+        s->setDir(dataRoot());
+        s->setMode(1);
+        s->setNameTagVisible(true);
+    }
+    ui->SelI0Files->setSimpleMode(true);
+    ui->SelI0Files->setTitle(QString(32, QLatin1Char(' ')));
+    setShowAdditionalInfo(ui->ShowAdditionalInfo->isChecked());
+    setShowAdditionalAdditionalInfo(ui->ShowAdditionalAdditionalInfo->isChecked());
+}
+
+void Body::startImageSetThread()
+{
+    imgDatasThread = startedThread(imgDatas, QStringLiteral("ImgDatas"));
+    rawDisp->setImgDatas(imgDatas);
     sinogram->setImgDatas(imgDatas);
     sinogram->setProcCtrl(procCtrl);
     ctCalc->setSinogram(sinogram);
     ctCalc->setProcCtrl(procCtrl);
+    connect(this, &Body::askLoadNextDataFile, this, &Body::loadNextDataFile, Qt::QueuedConnection);
+    connect(this, &Body::askLoadNextMultiData, this, &Body::loadNextMultiData, Qt::QueuedConnection);
+    connect(this, &Body::noticeFinishedLoadDataFiles, this, &Body::finishedLoadDataFiles, Qt::QueuedConnection);
+}
 
-    createWorkers(workerCount > 0 ? workerCount : std::max(1, QThread::idealThreadCount()));
-    procCtrl->setMaxThreads(int(ctCalc2s.size()));
-    retranslateTabs();
-
-    ctSelGroup = new QButtonGroup(this);
-    ctSelGroup->addButton(ui->SelectCt1);
-    ctSelGroup->addButton(ui->SelectCt2);
-    ctSelGroup->setExclusive(true);
-    connect(ctSelGroup, &QButtonGroup::buttonClicked, this, &Body::changedCtSel);
-    connect(procCtrl, &ProcCtrl::autoExecUpdated, this, &Body::changedAutoExec);
-    connect(ui->CalcCT, &QPushButton::clicked, this, &Body::toggleCalcCt);
-    connect(ctCalc, &CtCalc::askToStartCalc, this, &Body::toggleCalcCt);
-    connect(ctCalc, &CtCalc::calcFinished, this, &Body::ctCalcFinished);
-    connect(ctCalc, &CtResPanel::dRUpdated, this, &Body::dRUpdated);
-    connect(ctCalc, &CtResPanel::cRUpdated, this, &Body::cRUpdated);
+void Body::startBatchThread()
+{
+    batchThread = startedThread(batch, QStringLiteral("Batch"));
+    connect(this, &Body::callBatchLoad, batch, &Batch::batchLoad);
+    connect(this, &Body::callBatchExec, batch, &Batch::batchExec);
+    connect(this, &Body::callBatchCheckEnd, batch, &Batch::batchCheckEnd);
+    connect(batch, &Batch::batchExCmd, this, &Body::batchExCmd);
     connect(this, &Body::batchCalcStart, this, &Body::startCalcCt);
-    connect(ui->FixColorScale, &QCheckBox::toggled, this, &Body::fixColorScaleChanged);
-    connect(ui->ColorMin, &QLineEdit::editingFinished, this, &Body::fixColorScaleChanged);
-    connect(ui->ColorMax, &QLineEdit::editingFinished, this, &Body::fixColorScaleChanged);
+    connect(this, &Body::batchCalcFinished, this, &Body::callBatchCheckEnd);
+}
+
+void Body::fillPages()
+{
+    ui->RawImgBase->setContent(rawDisp);
+    ui->SinogramImgBase->setContent(sinogram);
+    ui->CtImgBase->setContent(ctCalc);
+    ui->I0ImgBase->setContent(ui->I0ImgSel->display());
+    ui->BGImgBase->setContent(ui->BGImgSel->display());
+    ui->CtImgsBase->setContent(ctDisp);
+    ctView->setObjectName(QStringLiteral("CtView"));
+    ui->CtViewBase->setContent(ctView);
 }
 
 void Body::createWorkers(int count)
 {
     dataSaver = new DataSaver;
-    dataSaverThread = new QThread;
-    dataSaverThread->setObjectName(QStringLiteral("DataSaver"));
-    dataSaver->moveToThread(dataSaverThread);
-    dataSaverThread->start(QThread::InheritPriority);
+    dataSaverThread = startedThread(dataSaver, QStringLiteral("DataSaver"));
 
     handedOut.fill(false, count);
+    const bool all = showAllCt2Images();
     for (int i = 0; i < count; ++i) {
         auto* panel = new CtCalc2Ui(this);
         panel->hide();
@@ -91,10 +165,7 @@ void Body::createWorkers(int count)
         worker->setParams(&params);
         worker->setImgDatas(imgDatas);
         panel->setWorker(worker);
-        auto* thread = new QThread;
-        thread->setObjectName(QStringLiteral("CtCalc2 %1").arg(i + 1));
-        worker->moveToThread(thread);
-        thread->start(QThread::InheritPriority);
+        ctCalc2Threads << startedThread(worker, QStringLiteral("CtCalc2 %1").arg(i + 1));
 
         connect(this, &Body::startCt, worker, &CtCalc2::startCt);
         connect(worker, &CtCalc2::calcFinished, this, [this, i] { workerFinished(i); });
@@ -105,337 +176,211 @@ void Body::createWorkers(int count)
         connect(panel, &CtResPanel::cRUpdated, this, &Body::cRUpdated);
         ctCalc2s << worker;
         ctCalc2Uis << panel;
-        ctCalc2Threads << thread;
+        // The fixed tabs keep their places (show_tab counts on them); the
+        // workers' tabs follow them.
+        if (i == 0 || all)
+            ui->ImgsTab->addTab(panel, QString());
     }
+}
+
+void Body::connectPanels()
+{
+    ctSelGroup = new QButtonGroup(this);
+    ctSelGroup->addButton(ui->SelectCt1);
+    ctSelGroup->addButton(ui->SelectCt2);
+    ctSelGroup->setExclusive(true);
+    connect(ctSelGroup, &QButtonGroup::buttonClicked, this, &Body::changedCtSel);
+
+    connect(ui->CTFiles, &SelectDataFiles::filesSelected, this, &Body::dataFilesSelected);
+    connect(ui->SelI0Files, &SelectDataFiles::filesSelected, this, &Body::i0FilesSelected);
+    connect(rawDisp, &ImgDispWPV::newPosInvY, this, &Body::newPosOnRawImg);
+    connect(rawDisp, &DispAWLayout::drawImage2, this, &Body::draw);
+    connect(rawDisp, &ImgDisp::selectedAPoint, this, &Body::selectedAPointInRawImg);
+    // The user's range on the bar stays; a new projection takes its own.
+    connect(rawDisp, &ImgDispWCBar::newBar, this, [this] { renderRawImage(true); });
+    connect(ui->seekCtrl, &SeekCtrl::newIndex, this, &Body::rawIndexChanged);
+    DispB* rawFrame = rawDisp->dispB();
+    connect(imgDatas, &ImgDatas::imageUpdated, rawFrame, qOverload<>(&QWidget::update));
+    for (auto signal : {&ProcCtrl::rotAxUpdated, &ProcCtrl::sliceNoUpdated, &ProcCtrl::corUpdated})
+        connect(procCtrl, signal, rawFrame, qOverload<>(&QWidget::update));
+    connect(procCtrl, &ProcCtrl::autoExecUpdated, this, &Body::changedAutoExec);
+
+    connect(ui->CalcCT, &QPushButton::clicked, this, &Body::toggleCalcCt);
+    connect(ctCalc, &CtCalc::askToStartCalc, this, &Body::toggleCalcCt);
+    connect(ctCalc, &CtCalc::calcFinished, this, &Body::ctCalcFinished);
+    connect(ctCalc, &CtResPanel::dRUpdated, this, &Body::dRUpdated);
+    connect(ctCalc, &CtResPanel::cRUpdated, this, &Body::cRUpdated);
+
+    connect(ui->FixColorScale, &QCheckBox::toggled, this, &Body::fixColorScaleChanged);
+    connect(ui->ColorMin, &QLineEdit::editingFinished, this, &Body::fixColorScaleChanged);
+    connect(ui->ColorMax, &QLineEdit::editingFinished, this, &Body::fixColorScaleChanged);
+    connect(ui->ShowAdditionalInfo, &QCheckBox::toggled, this, &Body::setShowAdditionalInfo);
+    connect(ui->ShowAdditionalAdditionalInfo, &QCheckBox::toggled, this, &Body::setShowAdditionalAdditionalInfo);
+
+    connect(ui->I0ImgSel, &SelectAImgFile::askToShowImage, this,
+            [this] { showImagePage(ui->I0ImgPage, ui->I0ImgBase); });
+    connect(ui->BGImgSel, &SelectAImgFile::askToShowImage, this,
+            [this] { showImagePage(ui->BGImgPage, ui->BGImgBase); });
 }
 
 Body::~Body()
 {
-    // Focus and visibility changes of a closing window reach the panels'
-    // slots; they happen now, while every panel is whole.
+    // Focus and visibility changes of closing windows reach the panels'
+    // slots; they happen now, while every panel is whole. The popped-out
+    // windows hold panels that are no children of this window.
     hide();
-    for (QObject* c : findChildren<QObject*>())
-        disconnect(c, nullptr, this, nullptr);
+    QList<QObject*> roots{this, ui->ImgsTab};
+    QList<PopDockBase*> bases = ui->ImgsTab->findChildren<PopDockBase*>();
+    bases << ui->ImgsPopDocBase;
+    for (PopDockBase* base : bases) {
+        base->popWindow()->hide();
+        roots << base->popWindow();
+    }
+    for (QObject* root : roots)
+        for (QObject* c : root->findChildren<QObject*>())
+            disconnect(c, nullptr, this, nullptr);
+    disconnect(batch, nullptr, this, nullptr);
+
     // Workers first: a slice in progress is finished, what it sends to the
     // saver is queued there, and the saver writes every queued record
     // before it stops, so no result is lost at exit.
-    for (QThread* t : ctCalc2Threads) {
-        t->quit();
-        t->wait();
-    }
+    for (QThread*& t : ctCalc2Threads)
+        joinThread(t);
+    joinThread(imgDatasThread);
+    joinThread(batchThread);
     if (dataSaverThread) {
         QMetaObject::invokeMethod(dataSaver, [] {}, Qt::BlockingQueuedConnection);
-        dataSaverThread->quit();
-        dataSaverThread->wait();
+        joinThread(dataSaverThread);
     }
-    imgDatasThread->quit();
-    imgDatasThread->wait();
+    delete dataSaver;
+
     for (CtCalc2Ui* p : ctCalc2Uis)
         p->setWorker(nullptr);
     qDeleteAll(ctCalc2s);
-    qDeleteAll(ctCalc2Threads);
-    delete dataSaver;
-    delete dataSaverThread;
+    delete ctView;
     delete ctDisp;
     delete imgDatas; // deletes every image
-    delete imgDatasThread;
     delete ctCalc;
     delete sinogram;
+    delete rawDisp;
+    delete batch;
     delete ui;
 }
 
-void Body::retranslateTabs()
+QList<QThread*> Body::ownThreads() const
+{
+    QList<QThread*> list{imgDatasThread, batchThread, dataSaverThread};
+    list << ctCalc2Threads;
+    return list;
+}
+
+SelectDataFiles* Body::ctFiles() const
+{
+    return ui->CTFiles;
+}
+
+SelectDataFiles* Body::i0FileList() const
+{
+    return ui->SelI0Files;
+}
+
+SelectAImgFile* Body::i0ImgSel() const
+{
+    return ui->I0ImgSel;
+}
+
+SelectAImgFile* Body::bgImgSel() const
+{
+    return ui->BGImgSel;
+}
+
+SelectAFile* Body::imageSaveDirSelector() const
+{
+    return ui->SelectImageSaveDir;
+}
+
+SelectAFile* Body::dataSaveDirSelector() const
+{
+    return ui->SelectDataSaveDir;
+}
+
+SeekCtrl* Body::seeker() const
+{
+    return ui->seekCtrl;
+}
+
+QTabWidget* Body::imgsTab() const
+{
+    return ui->ImgsTab;
+}
+
+PopDockBase* Body::imgsPopDocBase() const
+{
+    return ui->ImgsPopDocBase;
+}
+
+void Body::retranslateOwnTexts()
 {
     QTabWidget* tabs = ui->ImgsTab;
-    const QString sinogramTab = tr("Sinogram");
-    const QString ctCalcTab = tr("CT Reconstructed Image");
-    const QString ctImagesTab = tr("CT Images");
-    if (tabs->count() == 0) {
-        tabs->addTab(sinogram, sinogramTab);
-        tabs->addTab(ctCalc, ctCalcTab);
-        const bool all = showAllCt2Images();
-        for (int i = 0; i < (all ? int(ctCalc2Uis.size()) : 1); ++i)
-            tabs->addTab(ctCalc2Uis[i], QString());
-        tabs->addTab(ctDisp, ctImagesTab);
-    }
-    tabs->setTabText(tabs->indexOf(sinogram), sinogramTab);
-    tabs->setTabText(tabs->indexOf(ctCalc), ctCalcTab);
-    tabs->setTabText(tabs->indexOf(ctDisp), ctImagesTab);
     const bool all = showAllCt2Images();
     for (int i = 0; i < int(ctCalc2Uis.size()); ++i) {
         const int idx = tabs->indexOf(ctCalc2Uis[i]);
         if (idx >= 0)
             tabs->setTabText(idx, all ? tr("CT2 %1").arg(i + 1) : tr("CT2"));
     }
+    ui->SelI0Files->setSelectText(tr("Sel. I0 File Set"));
+    ui->I0ofRawImage_->setTitle(tr("I0 of Raw Image"));
+    ui->I0ofI0Image_->setTitle(tr("I0 of I0 Image"));
 }
 
-bool Body::anyWorkerBusy() const
+void Body::showImagePage(QWidget* page, PopDockBase* base)
 {
-    for (int i = 0; i < int(ctCalc2s.size()); ++i)
-        if (handedOut[i] || ctCalc2s[i]->isBusy())
-            return true;
-    return false;
-}
-
-int Body::threadsInUse() const
-{
-    return std::clamp(params.threads, 1, int(ctCalc2s.size()));
-}
-
-void Body::setImageSaveDir(const QString& path, const QString& name, const QString& tag)
-{
-    imageSaveDir = path;
-    imageSaveNm = name;
-    imageSaveTg = tag;
-}
-
-void Body::setDataSaveDir(const QString& path, const QString& name, const QString& tag)
-{
-    dataSaveDir = path;
-    dataSaveNm = name;
-    dataSaveTg = tag;
-}
-
-void Body::setCalcStyle(bool busy)
-{
-    ui->CalcCT->setStyleSheet(busy ? runningStyle : idleStyle);
-}
-
-void Body::toggleCalcCt()
-{
-    if (imgDatas->count() == 0)
-        return;
-    if (running)
-        stopCalcCt();
-    else if (startPending)
-        cancelPendingStart();
-    else
-        startCalcCt();
-}
-
-void Body::startCalcCt()
-{
-    if (running)
-        return;
-    // The snapshot, the workers' settings and the saver's folders change
-    // only while no worker holds a slice; a start during the end of a
-    // stopped run waits for it.
-    if (anyWorkerBusy()) {
-        startPending = true;
-        setCalcStyle(true);
-        return;
-    }
-    startPending = false;
-    running = true;
-    startT = QDateTime::currentDateTime();
-    ui->CalcStartT->setText(startT.toString(timeFormat));
-    ui->CalcEndT->setText(QStringLiteral("--"));
-    setCalcStyle(true);
-    ctDisp->clear();
-
-    const bool saveImg = ui->AutoSaveImage->isChecked();
-    const bool saveDat = ui->AutoSaveData->isChecked();
-    for (const auto& [on, dir] : {std::pair{saveImg, imageSaveDir}, std::pair{saveDat, dataSaveDir}})
-        if (on && !dir.isEmpty() && !QDir().mkpath(dir))
-            qDebug().noquote() << QStringLiteral("Can't create directory : %1").arg(dir);
-    const bool inSub = ui->SaveInSubFolders->isChecked();
-    const bool ofEnergy = ui->SubOfEnergy->isChecked();
-    const bool ofSlice = ui->SubOfSlice->isChecked();
-    QMetaObject::invokeMethod(dataSaver, [s = dataSaver, inSub, ofEnergy, ofSlice] {
-        s->setSubFolders(inSub, ofEnergy, ofSlice);
-    });
-
-    params = procCtrl->procParams(ui->SelectCt1->isChecked(), ui->SelectCt2->isChecked());
-    params.upperLimit = ProcCtrl::fieldDouble(ui->DataUpperLimit->text());
-    params.lowerLimit = ProcCtrl::fieldDouble(ui->DataLowerLimit->text());
-    params.offset = ProcCtrl::fieldDouble(ui->DataOffset->text());
-    if (params.useWorkers)
-        ui->ProgPerCent->setText(QStringLiteral("0 %"));
-    setupFFT();
-    setupSaveConds();
-    if (params.autoExec && params.useWorkers) {
-        currentSlice = params.from;
-        execMultiCtCalc();
-    } else {
-        execSingleCtCalc();
+    ui->ImgsTab->setCurrentWidget(page);
+    for (PopDockBase* b : {ui->ImgsPopDocBase, base}) {
+        if (!b->isPopped())
+            continue;
+        ClosableBase* w = b->popWindow();
+        w->show();
+        w->raise();
+        w->activateWindow();
     }
 }
 
-void Body::setupFFT()
+void Body::showDispRaw()
 {
-    const int images = imgDatas->count();
-    if (images == 0)
-        return;
-    // Sized for the first slice of the run; a worker whose slice needs
-    // another size (CoRs following the recorded law) re-sizes itself on
-    // its own thread, FFTW's planner serialised by the engine.
-    const int first = params.autoExec && params.useWorkers ? params.from : params.slice;
-    const double cor = params.corAt(first);
-    const int d = lineLength(*imgDatas, params.rotAxIsV);
-    if (!SgmGeom::corAccepted(d, cor))
-        return;
-    const int n = SgmGeom::make(params.rotAxIsV, d, cor).gridSize();
-    for (CtCalc2* w : ctCalc2s)
-        QMetaObject::invokeMethod(w, [w, n, images] { w->setupFft(n, images); });
+    rawDisp->setVisible(!rawDisp->isVisible());
 }
 
-void Body::setupSaveConds()
+void Body::showSinogram()
 {
-    bool saveImg = ui->AutoSaveImage->isChecked();
-    bool saveDat = ui->AutoSaveData->isChecked();
-    // An empty directory would put the folders at the file system's root.
-    if (saveImg && imageSaveDir.isEmpty()) {
-        qDebug().noquote() << "No directory to save images in; images are not saved";
-        saveImg = false;
-    }
-    if (saveDat && dataSaveDir.isEmpty()) {
-        qDebug().noquote() << "No directory to save data in; data files are not saved";
-        saveDat = false;
-    }
-    for (CtCalc2* w : ctCalc2s) {
-        QMetaObject::invokeMethod(w, [w, saveImg, p = imageSaveDir, n = imageSaveNm, t = imageSaveTg] {
-            w->setSaveImage(saveImg, p, n, t);
-        });
-        QMetaObject::invokeMethod(w, [w, saveDat, p = dataSaveDir, n = dataSaveNm, t = dataSaveTg] {
-            w->setSaveData(saveDat, p, n, t);
-        });
-    }
+    sinogram->setVisible(!sinogram->isVisible());
+    sinogram->genSgmImage();
+    sinogram->display()->newImage();
 }
 
-void Body::dispatch(int i, int slice)
+void Body::setShowAdditionalInfo(bool f)
 {
-    handedOut[i] = true;
-    emit startCt(ctCalc2s[i], params.rotAxIsV, params.corAt(slice), slice, ui->ShowCalcRes->isChecked());
+    ui->AdditionalInfo->setVisible(f);
+    ui->ShowAdditionalAdditionalInfo->setVisible(f);
 }
 
-void Body::execSingleCtCalc()
+void Body::setShowAdditionalAdditionalInfo(bool f)
 {
-    if (params.usePanel) {
-        if (!ctCalc->isRunning())
-            ctCalc->calcCt();
-    } else if (params.useWorkers) {
-        dispatch(0, params.slice);
-    } else {
-        stopCalcCt();
-    }
+    ui->AdditionalAdditionalInfo->setVisible(f);
 }
 
-void Body::execMultiCtCalc()
+QList<CtResPanel*> Body::resPanels() const
 {
-    if (!running)
-        return;
-    if (!params.autoExec || !params.useWorkers) {
-        if (!params.usePanel && !anyWorkerBusy())
-            stopCalcCt();
-        return;
-    }
-    const SliceRange range{params.from, params.to, params.step};
-    const int t = threadsInUse();
-    for (int i = 0; i < t; ++i) {
-        if (range.contains(currentSlice) && !handedOut[i] && !ctCalc2s[i]->isBusy()) {
-            dispatch(i, int(currentSlice));
-            currentSlice += params.step;
-        }
-    }
-    int busy = 0;
-    for (int i = 0; i < t; ++i)
-        busy += handedOut[i] || ctCalc2s[i]->isBusy() ? 1 : 0;
-    ui->ProgPerCent->setText(SliceRange::progressText(range.progressPercent(currentSlice, busy)));
-    if (range.contains(currentSlice) || busy > 0)
-        return;
-    stopCalcCt();
-}
-
-void Body::workerFinished(int i)
-{
-    handedOut[i] = false;
-    if (running) {
-        execMultiCtCalc();
-        return;
-    }
-    if (anyWorkerBusy())
-        return;
-    // The last slice of a stopped run is done: only now has the run ended.
-    if (endNoticePending) {
-        endNoticePending = false;
-        announceEnd();
-    }
-    if (startPending)
-        startCalcCt();
-}
-
-void Body::stopCalcCt()
-{
-    if (!running) {
-        if (startPending)
-            cancelPendingStart();
-        return;
-    }
-    running = false;
-    endT = QDateTime::currentDateTime();
-    ui->CalcEndT->setText(endT.toString(timeFormat));
-    ui->CalcSpentT->setText(QString::number(startT.msecsTo(endT) / 1000.0, 'g', 6));
-    setCalcStyle(false);
-    if (params.usePanel && ctCalc->isRunning())
-        ctCalc->stopCt();
-    // Started slices finish and are saved; the run ends when they are done.
-    if (anyWorkerBusy()) {
-        endNoticePending = true;
-        return;
-    }
-    announceEnd();
-}
-
-void Body::cancelPendingStart()
-{
-    startPending = false;
-    setCalcStyle(false);
-    // Whoever asked for the start still hears that it is over.
-    endNoticePending = true;
-    if (!anyWorkerBusy()) {
-        endNoticePending = false;
-        announceEnd();
-    }
-}
-
-void Body::announceEnd()
-{
-    if (batchCalcRunning) {
-        batchCalcRunning = false;
-        emit batchCalcFinished();
-    }
-    emit calcFinished();
-}
-
-void Body::ctCalcFinished()
-{
-    if (running && params.usePanel)
-        stopCalcCt();
-}
-
-void Body::changedCtSel(QAbstractButton* button)
-{
-    if (button == ui->SelectCt1)
-        procCtrl->setAutoExec(false);
-}
-
-void Body::changedAutoExec()
-{
-    if (procCtrl->autoExec())
-        ui->SelectCt2->setChecked(true);
-}
-
-void Body::ctImage(int no, QImage img)
-{
-    ctDisp->addImg(no, img);
+    QList<CtResPanel*> panels{ctCalc};
+    for (CtCalc2Ui* p : ctCalc2Uis)
+        panels << p;
+    return panels;
 }
 
 void Body::dRUpdated(double rx0, double rz0, double rx1, double rz1)
 {
     QObject* from = sender();
-    if (ctCalc != from)
-        ctCalc->setDR(rx0, rz0, rx1, rz1);
-    for (CtCalc2Ui* p : ctCalc2Uis)
+    for (CtResPanel* p : resPanels())
         if (p != from)
             p->setDR(rx0, rz0, rx1, rz1);
 }
@@ -443,20 +388,23 @@ void Body::dRUpdated(double rx0, double rz0, double rx1, double rz1)
 void Body::cRUpdated(double rx0, double rz0, double rx1, double rz1)
 {
     QObject* from = sender();
-    if (ctCalc != from)
-        ctCalc->setCR(rx0, rz0, rx1, rz1);
-    for (CtCalc2Ui* p : ctCalc2Uis)
+    for (CtResPanel* p : resPanels())
         if (p != from)
             p->setCR(rx0, rz0, rx1, rz1);
+}
+
+void Body::setAllRegions(double r0, double r1)
+{
+    for (CtResPanel* p : resPanels()) {
+        p->setDR(r0, r0, r1, r1);
+        p->setCR(r0, r0, r1, r1);
+    }
 }
 
 void Body::fixColorScaleChanged()
 {
     const bool f = ui->FixColorScale->isChecked();
-    QList<CtResPanel*> panels{ctCalc};
-    for (CtCalc2Ui* p : ctCalc2Uis)
-        panels << p;
-    for (CtResPanel* p : panels) {
+    for (CtResPanel* p : resPanels()) {
         p->setFixColorScale(f);
         if (f)
             p->setCBarMinMaxForced(colorMin(), colorMax());
@@ -498,6 +446,14 @@ void Body::setAutoSaveData(bool f)
     ui->AutoSaveData->setChecked(f);
 }
 
+void Body::batchExCmd(BatchCmd cmd)
+{
+    // No command is known to the window yet. Every command, known or not,
+    // ends with the check-end, so that a batch goes on with its next line.
+    Q_UNUSED(cmd);
+    emit callBatchCheckEnd();
+}
+
 void Body::batchLoad(QString fname)
 {
     Q_UNUSED(fname);
@@ -517,7 +473,8 @@ void Body::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
-        retranslateTabs();
+        retranslateOwnTexts();
+        showLoadProgress();
     }
     QFrame::changeEvent(event);
 }

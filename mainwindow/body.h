@@ -1,27 +1,45 @@
 // The main window: owns every panel, worker and thread of the program and
-// wires them together. It starts reconstruction runs, hands slices to idle
-// workers and announces the end of every run.
+// wires them together. It loads the projection files one per event-loop
+// turn, shows them with their overlay, starts reconstruction runs, hands
+// slices to idle workers and announces the end of every run.
 #pragma once
 
+#include "control/batchcmd.h"
+#include "display/mousec.h"
 #include "recon/procparams.h"
 
 #include <QDateTime>
 #include <QFrame>
 #include <QImage>
 #include <QList>
+#include <QPen>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
+#include <array>
+#include <vector>
+
+class Batch;
 class CtCalc;
 class CtCalc2;
 class CtCalc2Ui;
 class CtDisp;
+class CtResPanel;
 class DataSaver;
 class ImgDatas;
+class PopDockBase;
 class ProcCtrl;
 class QAbstractButton;
 class QButtonGroup;
+class QPainter;
+class QTabWidget;
 class QThread;
+class RawDisp;
+class SeekCtrl;
+class SelectAFile;
+class SelectAImgFile;
+class SelectDataFiles;
 class Sinogram;
 
 namespace Ui {
@@ -41,16 +59,32 @@ public:
     Sinogram* sinogramPanel() const { return sinogram; }
     CtCalc* ctCalcPanel() const { return ctCalc; }
     CtDisp* ctImages() const { return ctDisp; }
+    RawDisp* rawDisplay() const { return rawDisp; }
     ImgDatas* imageSet() const { return imgDatas; }
     DataSaver* saver() const { return dataSaver; }
+    Batch* batchInterpreter() const { return batch; }
     const QList<CtCalc2*>& workers() const { return ctCalc2s; }
     const QList<CtCalc2Ui*>& workerPanels() const { return ctCalc2Uis; }
     const ProcParams& runParams() const { return params; }
+    // Every thread the window started: image set, batch, saver, workers.
+    QList<QThread*> ownThreads() const;
+
+    // Panels of the form. The image tabs live in the "Fenu2 Images"
+    // window while it is popped out, so they are no children of this one.
+    SelectDataFiles* ctFiles() const;
+    SelectDataFiles* i0FileList() const;
+    SelectAImgFile* i0ImgSel() const;
+    SelectAImgFile* bgImgSel() const;
+    SelectAFile* imageSaveDirSelector() const;
+    SelectAFile* dataSaveDirSelector() const;
+    SeekCtrl* seeker() const;
+    QTabWidget* imgsTab() const;
+    PopDockBase* imgsPopDocBase() const;
 
     bool isRunning() const { return running; }
     // A start that waits for workers still finishing the slices of a
-    // stopped run.
-    bool isStartPending() const { return startPending; }
+    // stopped run, or for the loader to finish the image set.
+    bool isStartPending() const { return startPending || startAfterLoad; }
     // Some worker holds a handed-out slice (waiting or in progress); the
     // image set must not be reloaded meanwhile.
     bool anyWorkerBusy() const;
@@ -58,25 +92,60 @@ public:
     void setBatchCalcRunning(bool f) { batchCalcRunning = f; }
     bool isBatchCalcRunning() const { return batchCalcRunning; }
 
-    // Auto-save destinations: directory, file-name prefix and tag of
-    // images and of data files.
-    void setImageSaveDir(const QString& path, const QString& name, const QString& tag);
-    void setDataSaveDir(const QString& path, const QString& name, const QString& tag);
-    QString imageSavePath() const { return imageSaveDir; }
-    QString imageSaveName() const { return imageSaveNm; }
-    QString imageSaveTag() const { return imageSaveTg; }
-    QString dataSavePath() const { return dataSaveDir; }
-    QString dataSaveName() const { return dataSaveNm; }
-    QString dataSaveTag() const { return dataSaveTg; }
+    // The loader is filling the image set (from a selection to
+    // finishedLoadingCTFiles).
+    bool isLoading() const { return loading; }
+    // A selection that waits for the end of a reconstruction run.
+    bool hasDeferredLoad() const { return deferredLoad; }
+    // One-shot flags: slice range end, slice, CoR and regions take the new
+    // set's defaults on the next load (setup commands clear them).
+    void setInitSliceTo(bool f) { initSliceTo = f; }
+    void setInitSliceNo(bool f) { initSliceNo = f; }
+    void setInitCor(bool f) { initCor = f; }
+    void setInitRegions(bool f) { initRegions = f; }
+
+    // CT-XAFS: energy (eV) of the data set being worked on, by which the
+    // I0 file is chosen from the I0 file list. 0 until a data set sets it.
+    double dataSetEnergy() const { return curDataSetEnergy; }
+    void setDataSetEnergy(double eV) { curDataSetEnergy = eV; }
+    // Energies of the I0 file list's entries, entry for entry.
+    const QVector<double>& i0Energies() const { return i0Engs; }
 
 signals:
     void batchCalcStart();
     void batchCalcFinished();
+    void askLoadNextDataFile();
+    void askLoadNextMultiData(int idx);
+    void noticeFinishedLoadDataFiles();
+    void setFirstSet(int firstIdx);
+    void setNextSet(int lastIdx);
     void startCt(CtCalc2* ctc2, bool rotAxIsV, double cor, int slice, bool genImg = true);
     void finishing();
+    void finishedLoadingCTFiles();
     void calcFinished();
+    void stage(QString msg, qulonglong dEt);
+    void callBatchLoad(QString fname);
+    void callBatchExec();
+    void callBatchCheckEnd();
 
 public slots:
+    void dataFilesSelected(QStringList files, bool clear);
+    void loadNextDataFile();
+    void loadNextMultiData(int idx);
+    void finishedLoadDataFiles();
+    void newPosOnRawImg(double x, double y);
+    void updateRawImage();
+    void selectedAPointInRawImg(double x, double y, MouseC::MStat s);
+    void i0FilesSelected(QStringList files, bool clear);
+    void setI0FileFromList();
+
+    void draw(QPainter* p);
+    void showDispRaw();
+    void showSinogram();
+    void setShowAdditionalInfo(bool f);
+    void setShowAdditionalAdditionalInfo(bool f);
+
+    void batchExCmd(BatchCmd cmd);
     void batchLoad(QString fname);
     void batchExec();
 
@@ -108,33 +177,65 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void createPens();
+    void configurePanels();
+    void startImageSetThread();
+    void startBatchThread();
+    void fillPages();
     void createWorkers(int count);
+    void connectPanels();
     void workerFinished(int i);
     void dispatch(int i, int slice);
     void announceEnd();
     void cancelPendingStart();
     void setCalcStyle(bool busy);
-    void retranslateTabs();
+    void setReferenceHold(bool f);
+    void retranslateOwnTexts();
     int threadsInUse() const;
+    QList<CtResPanel*> resPanels() const;
+    void setAllRegions(double r0, double r1);
 
-    Ui::Body* ui;
-    ProcCtrl* procCtrl;
+    void loadFramesOf(int first);
+    void showLoadProgress();
+    void startDeferredLoad();
+    void applyNewSetConditions();
+    void renderRawImage(bool keepRange);
+    void rawIndexChanged(int idx);
+    void drawSelection(QPainter* p);
+    void showImagePage(QWidget* page, PopDockBase* base);
+    // Asks the viewer link to load the saved files of the slice; the link
+    // comes with its own work and this is where it takes over.
+    void tslLoadSlice(int slice);
+
+    // Owned, in construction order.
+    Batch* batch;
+    QVector<double> i0Engs;
+    RawDisp* rawDisp;
     Sinogram* sinogram;
     CtCalc* ctCalc;
+    ProcCtrl* procCtrl;
     QList<CtCalc2*> ctCalc2s;
     QList<CtCalc2Ui*> ctCalc2Uis;
     QList<QThread*> ctCalc2Threads;
     ImgDatas* imgDatas;
     CtDisp* ctDisp;
+    QFrame* ctView; // stands in for the 3-D view until it exists
+
+    Ui::Body* ui = nullptr;
     DataSaver* dataSaver = nullptr;
     QThread* imgDatasThread = nullptr;
+    QThread* batchThread = nullptr;
     QThread* dataSaverThread = nullptr;
-    QButtonGroup* ctSelGroup;
+    QButtonGroup* ctSelGroup = nullptr;
+    // Overlay of the raw image: pointer, slice, slice range, CoR,
+    // selection being dragged, completed selection.
+    std::array<QPen, 6> pens;
 
     // Run state.
     bool running = false;
     bool batchCalcRunning = false;
     bool startPending = false;
+    bool startAfterLoad = false;
     bool endNoticePending = false;
     QDateTime startT;
     QDateTime endT;
@@ -144,6 +245,20 @@ private:
     // processed yet (GUI thread only).
     QVector<bool> handedOut;
 
-    QString imageSaveDir, imageSaveNm, imageSaveTg;
-    QString dataSaveDir, dataSaveNm, dataSaveTg;
+    // Loader state.
+    QStringList pendingFiles;
+    int nextPending = 0;
+    QString currentFile;
+    bool loading = false;
+    bool deferredLoad = false;
+    QStringList deferredFiles;
+    bool deferredClear = false;
+    bool initSliceTo = true;
+    bool initSliceNo = true;
+    bool initCor = true;
+    bool initRegions = true;
+    int shownRawIndex = -1;
+    std::vector<double> rawRow;
+
+    double curDataSetEnergy = 0.0;
 };

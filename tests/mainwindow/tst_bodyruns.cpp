@@ -1,5 +1,6 @@
 #include "display/imgdispwpv.h"
 #include "input/imgdatas.h"
+#include "input/selectafile.h"
 #include "mainwindow/body.h"
 #include "recon/ctcalc.h"
 #include "recon/ctcalc2.h"
@@ -10,6 +11,8 @@
 #include "recon/procctrl.h"
 #include "recon/sinogram.h"
 #include "recon/sinogramcore.h"
+#include "mainwindow/framing/closablebase.h"
+#include "mainwindow/framing/popdockbase.h"
 #include "tests/support/phantomset.h"
 #include "tests/support/testutil.h"
 
@@ -93,6 +96,14 @@ PhantomSpec tallPhantom(int width = 64, int projections = 36)
     s.cor = (width - 1) / 2.0;
     s.rotAxisVertical = true;
     return s;
+}
+
+// Destination of automatic saving, as the user sets it in a selector.
+void setSaveDir(SelectAFile* s, const QString& dir, const QString& name, const QString& tag)
+{
+    s->setDir(dir);
+    s->setName(name);
+    s->setTag(tag);
 }
 
 template <typename T>
@@ -319,7 +330,7 @@ void TstBodyRuns::stopLetsStartedSlicesFinish()
     prepare(b, spec);
     setRange(b.procCtrlPanel(), 10, 60, 1, 2);
     QTemporaryDir out;
-    b.setDataSaveDir(out.path(), QString(), QStringLiteral("T"));
+    setSaveDir(b.dataSaveDirSelector(), out.path(), QString(), QStringLiteral("T"));
     b.setAutoSaveData(true);
     RunLog log;
     log.attach(b, this);
@@ -420,8 +431,8 @@ void TstBodyRuns::badInputEndsCleanly()
     if (panel)
         child<QAbstractButton>(b, "SelectCt1")->click();
     QTemporaryDir out;
-    b.setDataSaveDir(out.path(), QStringLiteral("n"), QStringLiteral("t"));
-    b.setImageSaveDir(out.path(), QStringLiteral("n"), QStringLiteral("t"));
+    setSaveDir(b.dataSaveDirSelector(), out.path(), QStringLiteral("n"), QStringLiteral("t"));
+    setSaveDir(b.imageSaveDirSelector(), out.path(), QStringLiteral("n"), QStringLiteral("t"));
     b.setAutoSaveData(true);
     b.setAutoSaveImage(true);
     RunLog log;
@@ -555,8 +566,8 @@ void TstBodyRuns::phantomRunSavesEverySlice()
     QTemporaryDir out;
     const QString dataDir = out.filePath(QStringLiteral("data/run1"));
     const QString imgDir = out.filePath(QStringLiteral("img"));
-    b.setDataSaveDir(dataDir, QStringLiteral("scan"), QStringLiteral("E7112"));
-    b.setImageSaveDir(imgDir, QString(), QStringLiteral("E7112"));
+    setSaveDir(b.dataSaveDirSelector(), dataDir, QStringLiteral("scan"), QStringLiteral("E7112"));
+    setSaveDir(b.imageSaveDirSelector(), imgDir, QString(), QStringLiteral("E7112"));
     b.setAutoSaveData(true);
     b.setAutoSaveImage(true);
     // Data limits other than the defaults: values above 0.1 or below
@@ -629,7 +640,7 @@ void TstBodyRuns::closingKeepsEveryStartedSlice()
     prepare(*b, spec);
     setRange(b->procCtrlPanel(), 0, 30, 1, 2);
     QTemporaryDir out;
-    b->setDataSaveDir(out.path(), QString(), QStringLiteral("T"));
+    setSaveDir(b->dataSaveDirSelector(), out.path(), QString(), QStringLiteral("T"));
     b->setAutoSaveData(true);
     QMutex mutex;
     QList<int> begun;
@@ -642,12 +653,14 @@ void TstBodyRuns::closingKeepsEveryStartedSlice()
     connect(b->workers()[0], &CtCalc2::ctImage, this, [&] { ++images; });
     // A shown window with the focus in a field: closing it moves the focus
     // while the panels are being taken down.
+    // The sinogram panel is in the popped-out image window.
     b->show();
-    QVERIFY(QTest::qWaitForWindowExposed(b.get()));
-    QApplication::setActiveWindow(b.get());
-    QVERIFY(QTest::qWaitForWindowActive(b.get()));
+    QWidget* imageWindow = b->imgsPopDocBase()->popWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(imageWindow));
+    QApplication::setActiveWindow(imageWindow);
+    QVERIFY(QTest::qWaitForWindowActive(imageWindow));
     QLineEdit* corField = child<QLineEdit>(*b->sinogramPanel(), "CoR");
-    b->findChild<QTabWidget*>(QStringLiteral("ImgsTab"))->setCurrentWidget(b->sinogramPanel());
+    b->imgsTab()->setCurrentIndex(1); // "Sinogram"
     corField->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), corField);
     b->toggleCalcCt();

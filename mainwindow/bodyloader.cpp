@@ -1,0 +1,364 @@
+// The main window's loader, which fills the image set one file per
+// event-loop turn, the raw-image display with its overlay and clicks, and
+// the CT-XAFS I0 file list.
+#include "mainwindow/body.h"
+
+#include "display/chcoord.h"
+#include "display/colorbar.h"
+#include "display/dispb.h"
+#include "display/rawdisp.h"
+#include "input/imgdata.h"
+#include "input/imgdataitex.h"
+#include "input/imgdatas.h"
+#include "input/selectaimgfile.h"
+#include "input/selectdatafiles.h"
+#include "input/xafsenergy.h"
+#include "mainwindow/framing/popdockbase.h"
+#include "mainwindow/framing/seekctrl.h"
+#include "recon/ctcalc.h"
+#include "recon/procctrl.h"
+#include "recon/sinogram.h"
+#include "ui_Body.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+
+namespace {
+
+// A turn of the event loop spends at most this long on the frames of one
+// sequence file, so that the window stays responsive while it loads.
+constexpr qint64 framesTurnMs = 50;
+
+bool isItex(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) && f.read(2) == "IM";
+}
+
+// Frames of an ITEX file by its header: -1 for a file that is no ITEX
+// file, 0 when the header can't be read (the reader has said why).
+int itexFrames(const QString& path)
+{
+    if (!isItex(path))
+        return -1;
+    ImgDataITEX itex;
+    itex.reset();
+    int w = 0, h = 0;
+    return itex.readProps(path, w, h) ? std::max(1, itex.frameCount) : 0;
+}
+
+} // namespace
+
+void Body::dataFilesSelected(QStringList files, bool clear)
+{
+    // Workers read the image set during a run; a new set waits for its end.
+    if (running || startPending || anyWorkerBusy()) {
+        if (clear || !deferredLoad) {
+            deferredFiles = files;
+            deferredClear = clear;
+        } else {
+            deferredFiles << files;
+        }
+        deferredLoad = true;
+        qDebug().noquote() << "The images are loaded when the reconstruction run has ended";
+        return;
+    }
+    if (clear) {
+        // A new data set may have another image size.
+        imgDatas->clear();
+        ui->seekCtrl->setMaximum(0);
+        rawDisp->setViewUnset();
+        shownRawIndex = -1;
+        // Frames still to come of a sequence file belong to the old set.
+        currentFile.clear();
+    }
+    pendingFiles = files;
+    nextPending = 0;
+    qDebug().noquote() << "data file selected";
+    showLoadProgress();
+    // One chain of loading turns at a time: a selection made while one
+    // runs hands it the new list.
+    if (!loading) {
+        loading = true;
+        emit askLoadNextDataFile();
+    }
+}
+
+void Body::startDeferredLoad()
+{
+    if (!deferredLoad || running || startPending || anyWorkerBusy())
+        return;
+    deferredLoad = false;
+    const QStringList files = deferredFiles;
+    deferredFiles.clear();
+    dataFilesSelected(files, deferredClear);
+}
+
+void Body::loadNextDataFile()
+{
+    if (nextPending >= pendingFiles.size()) {
+        emit noticeFinishedLoadDataFiles();
+        return;
+    }
+    currentFile = pendingFiles.at(nextPending++);
+    showLoadProgress();
+    const int frames = itexFrames(currentFile);
+    if (frames >= 2) {
+        emit askLoadNextMultiData(0);
+        return;
+    }
+    // An ITEX header that can't be read was reported by the reader already.
+    if (frames != 0 && imgDatas->add(currentFile, 0))
+        ui->CTFiles->addFile(currentFile);
+    emit askLoadNextDataFile();
+}
+
+void Body::loadNextMultiData(int idx)
+{
+    if (currentFile.isEmpty() || !isItex(currentFile)) {
+        emit askLoadNextDataFile();
+        return;
+    }
+    loadFramesOf(idx);
+}
+
+void Body::loadFramesOf(int first)
+{
+    // The frames of one file follow each other without another file in
+    // between; a long sequence is cut into turns of a few tens of
+    // milliseconds so that the window does not freeze.
+    const int frames = std::max(itexFrames(currentFile), 0);
+    QElapsedTimer turn;
+    turn.start();
+    for (int idx = first; idx < frames; ++idx) {
+        if (idx > first && turn.elapsed() >= framesTurnMs) {
+            emit askLoadNextMultiData(idx);
+            return;
+        }
+        if (imgDatas->add(currentFile, idx))
+            ui->CTFiles->addFile(QStringLiteral("%1(%2)").arg(currentFile).arg(idx));
+    }
+    emit askLoadNextDataFile();
+}
+
+void Body::showLoadProgress()
+{
+    ui->LoadingMsg->setText(loading && !pendingFiles.isEmpty()
+                                ? tr("Loading %1 / %2").arg(nextPending).arg(pendingFiles.size())
+                                : QString());
+}
+
+void Body::finishedLoadDataFiles()
+{
+    // A selection made after the last file was taken continues the chain.
+    if (nextPending < pendingFiles.size()) {
+        emit askLoadNextDataFile();
+        return;
+    }
+    loading = false;
+    currentFile.clear();
+    showLoadProgress();
+    if (imgDatas->count() > 0)
+        applyNewSetConditions();
+    emit finishedLoadingCTFiles();
+    if (startAfterLoad) {
+        startAfterLoad = false;
+        startCalcCt();
+    }
+}
+
+void Body::applyNewSetConditions()
+{
+    const bool keep = ui->CTFiles->keepConditions();
+    const bool v = procCtrl->rotAxIsV();
+    const int w = imgDatas->width();
+    const int h = imgDatas->height();
+    if (!keep || initSliceTo) {
+        procCtrl->setSliceTo(v ? h - 1 : w - 1);
+        initSliceTo = false;
+    }
+    if (!keep || initSliceNo) {
+        procCtrl->setSliceNo(v ? int(h * 0.5) : w / 2);
+        initSliceNo = false;
+    }
+    if (!keep || initCor) {
+        procCtrl->setCor(v ? w * 0.5 : double(h / 2));
+        initCor = false;
+    }
+    procCtrl->setDataSetImages(imgDatas->count());
+
+    ui->seekCtrl->setMaximum(imgDatas->count() - 1);
+    shownRawIndex = -1;
+    updateRawImage();
+    sinogram->genSgmImage();
+    sinogram->display()->newImage();
+
+    if (!keep || initRegions) {
+        const double r = (v ? w : h) - 1;
+        setAllRegions(0, r);
+        initRegions = false;
+    }
+}
+
+void Body::rawIndexChanged(int idx)
+{
+    // The seek control may announce one index more than once.
+    if (idx != shownRawIndex)
+        updateRawImage();
+}
+
+void Body::updateRawImage()
+{
+    renderRawImage(false);
+}
+
+void Body::renderRawImage(bool keepRange)
+{
+    const int idx = ui->seekCtrl->value();
+    ColorBar* bar = rawDisp->colorBar();
+    ColorScale scale = bar->scale();
+    const bool fixed = keepRange || bar->isFixed();
+    if (!imgDatas->renderImage(idx, rawDisp->img(), scale, fixed))
+        return;
+    shownRawIndex = idx;
+    if (!fixed) {
+        bar->setMinV(scale.vmin);
+        bar->setMaxV(scale.vmax);
+        bar->update();
+    }
+    rawDisp->newImage();
+}
+
+void Body::newPosOnRawImg(double x, double y)
+{
+    ImgData* img = imgDatas->image(ui->seekCtrl->value());
+    if (!img)
+        return;
+    double v = 0.0;
+    const int ix = truncToInt(x);
+    const int iy = truncToInt(y);
+    if (ix >= 0 && ix < img->width && iy >= 0 && iy < img->height) {
+        rawRow.resize(std::size_t(img->width));
+        v = img->getLine(iy, rawRow.data())[ix];
+    }
+    rawDisp->setVal(v);
+    // The pointer lines follow the pointer.
+    rawDisp->dispB()->update();
+}
+
+void Body::selectedAPointInRawImg(double x, double y, MouseC::MStat s)
+{
+    if (imgDatas->count() == 0)
+        return;
+    // A pan also ends in a point; only a click (no drag) picks.
+    const MouseC* m = rawDisp->mouse();
+    if ((m->releasePos() - m->pressPos()).manhattanLength() >= QApplication::startDragDistance())
+        return;
+    const bool v = procCtrl->rotAxIsV();
+    if (s == 0) {
+        const int slice = truncToInt(v ? y : x);
+        procCtrl->setSliceNo(slice);
+        if (ui->SendMsg2Tessela->isChecked())
+            tslLoadSlice(slice);
+    } else if (s == 8) {
+        procCtrl->setCor(v ? x : y);
+    }
+    rawDisp->dispB()->update();
+}
+
+void Body::tslLoadSlice(int slice)
+{
+    // No viewer link exists yet, so there is no one to ask.
+    Q_UNUSED(slice);
+}
+
+void Body::draw(QPainter* p)
+{
+    if (imgDatas->count() == 0)
+        return;
+    const ChCoord* c = rawDisp->coord();
+    const DispB* frame = rawDisp->dispB();
+    const double w = frame->width();
+    const double h = frame->height();
+    const bool v = procCtrl->rotAxIsV();
+    const auto hLine = [&](double y) {
+        const double sy = c->r2sy(y);
+        p->drawLine(QPointF(0, sy), QPointF(w, sy));
+    };
+    const auto vLine = [&](double x) {
+        const double sx = c->r2sx(x);
+        p->drawLine(QPointF(sx, 0), QPointF(sx, h));
+    };
+    // Slices run along y when the axis is vertical, along x otherwise; the
+    // CoR lies across them.
+    const auto sliceLine = [&](double s) { v ? hLine(s) : vLine(s); };
+    const auto corLine = [&](double r) { v ? vLine(r) : hLine(r); };
+
+    p->save();
+    const MouseC* m = rawDisp->mouse();
+    if (m->isInside()) {
+        p->setPen(pens[0]);
+        p->drawLine(QPointF(0, m->curPos().y()), QPointF(w, m->curPos().y()));
+        p->drawLine(QPointF(m->curPos().x(), 0), QPointF(m->curPos().x(), h));
+    }
+    p->setPen(pens[1]);
+    sliceLine(procCtrl->sliceNo());
+    p->setPen(pens[2]);
+    sliceLine(procCtrl->sliceFrom());
+    sliceLine(procCtrl->sliceTo());
+    p->setPen(pens[3]);
+    corLine(procCtrl->cor());
+    drawSelection(p);
+    p->restore();
+}
+
+void Body::drawSelection(QPainter* p)
+{
+    if (!rawDisp->isSelecting() && !rawDisp->isSelected())
+        return;
+    const ChCoord* c = rawDisp->coord();
+    const QRectF s = rawDisp->selection();
+    const QRectF onScreen(QPointF(c->r2sx(s.left()), c->r2sy(s.top())),
+                          QPointF(c->r2sx(s.right()), c->r2sy(s.bottom())));
+    p->setPen(pens[rawDisp->isSelecting() ? 4 : 5]);
+    p->setBrush(Qt::NoBrush);
+    p->drawRect(onScreen.normalized());
+    if (rawDisp->isSelecting())
+        return;
+    // A completed selection sets the extent across the axis as the square
+    // region of every reconstruction panel, at every repaint.
+    const bool v = procCtrl->rotAxIsV();
+    const double r0 = v ? s.x() : s.y();
+    const double r1 = v ? s.x() + s.width() : s.y() + s.height();
+    setAllRegions(r0, r1);
+}
+
+void Body::i0FilesSelected(QStringList files, bool clear)
+{
+    if (clear)
+        i0Engs.clear();
+    // Entry i of the energies belongs to entry i of the list, so a name
+    // without an energy is left out of both.
+    for (const QString& f : files) {
+        const double e = energyFromFileName(f);
+        if (!(e > 0.0)) {
+            qDebug().noquote() << QStringLiteral("No energy in I0 file name : %1").arg(f);
+            continue;
+        }
+        i0Engs << e;
+        ui->SelI0Files->addFile(f);
+    }
+}
+
+void Body::setI0FileFromList()
+{
+    const QString path = ui->SelI0Files->entry(nearestEnergyIndex(i0Engs, dataSetEnergy()));
+    if (path.isEmpty()) {
+        qDebug().noquote() << "No I0 file in the list";
+        return;
+    }
+    ui->I0ImgSel->fileSelected0(path);
+}

@@ -24,6 +24,7 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 
 namespace {
@@ -341,9 +342,10 @@ void Body::i0FilesSelected(QStringList files, bool clear)
     if (clear)
         i0Engs.clear();
     // Entry i of the energies belongs to entry i of the list, so a name
-    // without an energy is left out of both.
+    // without an energy is left out of both. Only the file's own name
+    // counts: a folder may have dashes and digits of its own.
     for (const QString& f : files) {
-        const double e = energyFromFileName(f);
+        const double e = energyFromFileName(QFileInfo(f).fileName());
         if (!(e > 0.0)) {
             qDebug().noquote() << QStringLiteral("No energy in I0 file name : %1").arg(f);
             continue;

@@ -99,6 +99,126 @@
         <source>CT2 %1</source>
         <translation>CT2 %1</translation>
     </message>
+    <message>
+        <source>Row Images</source>
+        <translation>生画像</translation>
+    </message>
+    <message>
+        <source>Save Setup</source>
+        <translation>設定保存</translation>
+    </message>
+    <message>
+        <source>Load Setup</source>
+        <translation>設定読込</translation>
+    </message>
+    <message>
+        <source>I0 Image</source>
+        <translation>I0 画像</translation>
+    </message>
+    <message>
+        <source>BG Image</source>
+        <translation>BG 画像</translation>
+    </message>
+    <message>
+        <source>Show Additionl Info for CT XAFS</source>
+        <translation>CT-XAFS 用の追加情報を表示</translation>
+    </message>
+    <message>
+        <source>Send Msg.</source>
+        <translation>通知送信</translation>
+    </message>
+    <message>
+        <source>Exec 2DA</source>
+        <translation>2DA 実行</translation>
+    </message>
+    <message>
+        <source>Link Tessela</source>
+        <translation>Tessela 接続</translation>
+    </message>
+    <message>
+        <source>w 2DA</source>
+        <translation>2DA も実行</translation>
+    </message>
+    <message>
+        <source>Cont. 2DA</source>
+        <translation>2DA 連続</translation>
+    </message>
+    <message>
+        <source>More</source>
+        <translation>詳細</translation>
+    </message>
+    <message>
+        <source>Sequential Exec</source>
+        <translation>連続実行</translation>
+    </message>
+    <message>
+        <source>Seq. Calc.</source>
+        <translation>連続計算</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>終了</translation>
+    </message>
+    <message>
+        <source>Keep on New Sets</source>
+        <translation>新しいセットでも保持</translation>
+    </message>
+    <message>
+        <source>Progress Msg.</source>
+        <translation>進行状況</translation>
+    </message>
+    <message>
+        <source>Fenu2 Images</source>
+        <translation>Fenu2 画像</translation>
+    </message>
+    <message>
+        <source>Raw Image</source>
+        <translation>生画像</translation>
+    </message>
+    <message>
+        <source>Measured Raw Image</source>
+        <translation>測定した生画像</translation>
+    </message>
+    <message>
+        <source>Check Sinogram</source>
+        <translation>サイノグラム確認</translation>
+    </message>
+    <message>
+        <source>CT Reconstruction</source>
+        <translation>CT 再構成</translation>
+    </message>
+    <message>
+        <source>CT images</source>
+        <translation>CT 画像一覧</translation>
+    </message>
+    <message>
+        <source>3D View</source>
+        <translation>3D 表示</translation>
+    </message>
+    <message>
+        <source>Reconstructed Body View</source>
+        <translation>再構成像の立体表示</translation>
+    </message>
+    <message>
+        <source>Sel. I0 File Set</source>
+        <translation>I0 ファイル群選択</translation>
+    </message>
+    <message>
+        <source>I0 of Raw Image</source>
+        <translation>生画像の I0</translation>
+    </message>
+    <message>
+        <source>I0 of I0 Image</source>
+        <translation>I0 画像の I0</translation>
+    </message>
+    <message>
+        <source>Loading %1 / %2</source>
+        <translation>読込中 %1 / %2</translation>
+    </message>
 </context>
 <context>
     <name>CBarUI</name>

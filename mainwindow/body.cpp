@@ -217,6 +217,16 @@ void Body::connectPanels()
     connect(ui->ShowAdditionalInfo, &QCheckBox::toggled, this, &Body::setShowAdditionalInfo);
     connect(ui->ShowAdditionalAdditionalInfo, &QCheckBox::toggled, this, &Body::setShowAdditionalAdditionalInfo);
 
+    // The check image shows normalised lines: a new flat or dark image
+    // changes it.
+    const auto referenceChanged = [this] {
+        if (imgDatas->count() > 0)
+            sinogram->genSgmImage();
+    };
+    for (SelectAImgFile* ref : {ui->I0ImgSel, ui->BGImgSel}) {
+        connect(ref, &SelectAFile::fileSelected, this, referenceChanged);
+        connect(ref, &SelectAFile::clear, this, referenceChanged);
+    }
     connect(ui->I0ImgSel, &SelectAImgFile::askToShowImage, this,
             [this] { showImagePage(ui->I0ImgPage, ui->I0ImgBase); });
     connect(ui->BGImgSel, &SelectAImgFile::askToShowImage, this,

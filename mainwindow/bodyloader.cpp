@@ -181,19 +181,22 @@ void Body::applyNewSetConditions()
         procCtrl->setSliceTo(v ? h - 1 : w - 1);
         initSliceTo = false;
     }
-    if (!keep || initSliceNo) {
-        procCtrl->setSliceNo(v ? int(h * 0.5) : w / 2);
-        initSliceNo = false;
-    }
+    // The CoR first: a new slice rebuilds the sinogram around the CoR.
     if (!keep || initCor) {
         procCtrl->setCor(v ? w * 0.5 : double(h / 2));
         initCor = false;
     }
+    if (!keep || initSliceNo) {
+        procCtrl->setSliceNo(v ? int(h * 0.5) : w / 2);
+        initSliceNo = false;
+    }
     procCtrl->setDataSetImages(imgDatas->count());
 
-    ui->seekCtrl->setMaximum(imgDatas->count() - 1);
+    // A seek position beyond the new set moves back and shows its image.
     shownRawIndex = -1;
-    updateRawImage();
+    ui->seekCtrl->setMaximum(imgDatas->count() - 1);
+    if (shownRawIndex < 0)
+        updateRawImage();
     sinogram->genSgmImage();
     sinogram->display()->newImage();
 

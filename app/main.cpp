@@ -32,14 +32,20 @@ int main(int argc, char** argv)
         body->show();
         body->resize(1, 1);
     }
+    body->setConsoleProgress(plan.noWindow);
     if (plan.loadBatch)
         body->batchLoad(plan.batchFile);
+    // Nothing can close a window that is never shown: a window-less run ends
+    // by itself, with a batch when its run is over and every result saved,
+    // without one once start-up (and a batch load) is over.
+    if (plan.noWindow && plan.execBatch)
+        body->endWithBatchRun();
     if (plan.execBatch)
         body->batchExec();
-    // Nothing can close a window that is never shown; a window-less run ends
-    // by itself once start-up (and later the batch run) is over.
-    if (plan.noWindow)
+    if (plan.noWindow && !plan.execBatch) {
+        body->syncBatch();
         QTimer::singleShot(0, &app, &QApplication::quit);
+    }
 
     const int rc = app.exec();
     delete body;

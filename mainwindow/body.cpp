@@ -63,6 +63,7 @@ Body::Body(QWidget* parent, int workerCount)
       procCtrl(new ProcCtrl), imgDatas(new ImgDatas), ctDisp(new CtDisp), ctView(new QFrame)
 {
     createPens();
+    slicesTimed = options().valueNoCase(QStringLiteral("slice_timing"), QStringLiteral("0")) == QLatin1String("1");
     ui = new Ui::Body;
     ui->setupUi(this);
     ui->ProcCtrlFrame->layout()->addWidget(procCtrl);
@@ -136,6 +137,10 @@ void Body::startBatchThread()
     connect(batch, &Batch::batchExCmd, this, &Body::batchExCmd);
     connect(this, &Body::batchCalcStart, this, &Body::startCalcCt);
     connect(this, &Body::batchCalcFinished, this, &Body::callBatchCheckEnd);
+    connect(batch, &Batch::batchRunEnded, this, [this] {
+        batchEnded = true;
+        checkBatchEnd();
+    });
 }
 
 void Body::fillPages()
@@ -172,6 +177,7 @@ void Body::createWorkers(int count)
         connect(worker, &CtCalc2::saveDataWDiscard, dataSaver, &DataSaver::saveDataWDiscard);
         connect(worker, &CtCalc2::saveImgWDiscard, dataSaver, &DataSaver::saveImgWDiscard);
         connect(worker, &CtCalc2::ctImage, this, &Body::ctImage);
+        connect(worker, &CtCalc2::sliceDone, this, &Body::sliceDone);
         connect(panel, &CtResPanel::dRUpdated, this, &Body::dRUpdated);
         connect(panel, &CtResPanel::cRUpdated, this, &Body::cRUpdated);
         ctCalc2s << worker;
@@ -216,6 +222,8 @@ void Body::connectPanels()
     connect(ui->ColorMax, &QLineEdit::editingFinished, this, &Body::fixColorScaleChanged);
     connect(ui->ShowAdditionalInfo, &QCheckBox::toggled, this, &Body::setShowAdditionalInfo);
     connect(ui->ShowAdditionalAdditionalInfo, &QCheckBox::toggled, this, &Body::setShowAdditionalAdditionalInfo);
+    connect(ui->SaveSetup, &QPushButton::clicked, this, &Body::showSaveSetupD);
+    connect(ui->LoadSetup, &QPushButton::clicked, this, &Body::showLoadSetupD);
 
     // The check image shows normalised lines: a new flat or dark image
     // changes it.
@@ -454,23 +462,6 @@ void Body::setAutoSaveImage(bool f)
 void Body::setAutoSaveData(bool f)
 {
     ui->AutoSaveData->setChecked(f);
-}
-
-void Body::batchExCmd(BatchCmd cmd)
-{
-    // No command is known to the window yet. Every command, known or not,
-    // ends with the check-end, so that a batch goes on with its next line.
-    Q_UNUSED(cmd);
-    emit callBatchCheckEnd();
-}
-
-void Body::batchLoad(QString fname)
-{
-    Q_UNUSED(fname);
-}
-
-void Body::batchExec()
-{
 }
 
 void Body::closeEvent(QCloseEvent* event)

@@ -4,12 +4,14 @@
 // slices to idle workers and announces the end of every run.
 #pragma once
 
+#include "app/filedialog.h"
 #include "control/batchcmd.h"
 #include "display/mousec.h"
 #include "recon/procparams.h"
 
 #include <QDateTime>
 #include <QFrame>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QPen>
@@ -32,6 +34,7 @@ class PopDockBase;
 class ProcCtrl;
 class QAbstractButton;
 class QButtonGroup;
+class QFileDialog;
 class QPainter;
 class QTabWidget;
 class QThread;
@@ -40,6 +43,7 @@ class SeekCtrl;
 class SelectAFile;
 class SelectAImgFile;
 class SelectDataFiles;
+class SetupFileWriter;
 class Sinogram;
 
 namespace Ui {
@@ -111,6 +115,20 @@ public:
     // Energies of the I0 file list's entries, entry for entry.
     const QVector<double>& i0Energies() const { return i0Engs; }
 
+    // A window-less run: one console line per finished slice and one at the
+    // end of every reconstruction run.
+    void setConsoleProgress(bool f) { consoleProgress = f; }
+    // The program ends (finishing()) when the next batch run has ended, as
+    // soon as no reconstruction run or load is going on any more and the
+    // saver has written every result handed to it.
+    void endWithBatchRun();
+    // Returns once the batch thread has handled every request sent to it.
+    void syncBatch();
+    // The batch waits for the loader (a command started a load).
+    bool isBatchLoadWaiting() const { return batchLoadRunning; }
+    // The setup-file dialog opened last, null before the first opening.
+    QFileDialog* setupDialog() const { return setupDlg.dialog(); }
+
 signals:
     void batchCalcStart();
     void batchCalcFinished();
@@ -146,6 +164,11 @@ public slots:
     void setShowAdditionalAdditionalInfo(bool f);
 
     void batchExCmd(BatchCmd cmd);
+    void showSaveSetupD();
+    void showLoadSetupD();
+    void saveLoadFileSelected(QString fname);
+    void saveSetup(QString fname);
+    void loadSetup(QString fname);
     void batchLoad(QString fname);
     void batchExec();
 
@@ -177,6 +200,23 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // How a command leaves the batch: going on at once, or waiting for the
+    // end of a reconstruction run or of a load.
+    enum class CmdEnd { Done, Run, Load };
+    using CmdHandler = CmdEnd (*)(Body&, const BatchCmd&);
+    static const QHash<QString, CmdHandler>& commandTable();
+    CmdEnd execCmd(const BatchCmd& cmd, bool fromBatch);
+    CmdEnd calcExec(bool fromBatch);
+    CmdEnd loadHold() const;
+    void setCtSel(bool ct1);
+    void writeSetup(SetupFileWriter& w) const;
+    void noSeqPanel(const BatchCmd& cmd, const char* what) const;
+
+    void sliceDone(int slice, double backProjectSeconds);
+    void consoleLine(const QString& line) const;
+    void checkBatchEnd();
+    void drainSaver();
+
     void createPens();
     void configurePanels();
     void startImageSetThread();
@@ -261,4 +301,21 @@ private:
     std::vector<double> rawRow;
 
     double curDataSetEnergy = 0.0;
+
+    // Batch and setup state.
+    bool batchLoadRunning = false;
+    bool endWhenBatchEnds = false;
+    bool batchEnded = false;
+    bool consoleProgress = false;
+    bool slicesTimed = false;
+    int slicesDone = 0;
+    int slicesInRun = 0;
+    double backProjectSum = 0.0;
+    FileDialogSlot setupDlg;
+    bool setupSaving = true;
+    // Settings of the data-directory panel, kept for setup files until the
+    // panel itself is placed.
+    QString seqDir;
+    QString seqFilePattern = QStringLiteral("*.img");
+    bool seqVkrStandard = false;
 };

@@ -169,6 +169,12 @@ void Body::finishedLoadDataFiles()
         startAfterLoad = false;
         startCalcCt();
     }
+    // A command that started the load has held its batch until now.
+    if (batchLoadRunning) {
+        batchLoadRunning = false;
+        emit callBatchCheckEnd();
+    }
+    checkBatchEnd();
 }
 
 void Body::applyNewSetConditions()

@@ -15,6 +15,7 @@
 #include "ui_Body.h"
 
 #include <QDebug>
+#include <QTextStream>
 
 #include <algorithm>
 
@@ -102,6 +103,9 @@ void Body::startCalcCt()
     params.upperLimit = ProcCtrl::fieldDouble(ui->DataUpperLimit->text());
     params.lowerLimit = ProcCtrl::fieldDouble(ui->DataLowerLimit->text());
     params.offset = ProcCtrl::fieldDouble(ui->DataOffset->text());
+    slicesDone = 0;
+    backProjectSum = 0.0;
+    slicesInRun = params.autoExec && params.useWorkers ? SliceRange{params.from, params.to, params.step}.count() : 1;
     if (params.useWorkers)
         ui->ProgPerCent->setText(QStringLiteral("0 %"));
     setupFFT();
@@ -257,12 +261,22 @@ void Body::cancelPendingStart()
 void Body::announceEnd()
 {
     setReferenceHold(false);
+    if (slicesInRun > 0) {
+        QString line = tr("Reconstruction run ended: %1 slices, %2 s")
+                           .arg(slicesDone)
+                           .arg(startT.msecsTo(QDateTime::currentDateTime()) / 1000.0, 0, 'g', 6);
+        if (slicesTimed)
+            line += tr(", back projection %1 s in all").arg(backProjectSum, 0, 'g', 6);
+        consoleLine(line);
+        slicesInRun = 0;
+    }
     if (batchCalcRunning) {
         batchCalcRunning = false;
         emit batchCalcFinished();
     }
     emit calcFinished();
     startDeferredLoad();
+    checkBatchEnd();
 }
 
 void Body::setReferenceHold(bool f)
@@ -296,3 +310,27 @@ void Body::ctImage(int no, QImage img)
     ctDisp->addImg(no, img);
 }
 
+
+void Body::sliceDone(int slice, double backProjectSeconds)
+{
+    ++slicesDone;
+    backProjectSum += backProjectSeconds;
+    const int total = std::max(slicesInRun, slicesDone);
+    QString line = tr("Slice %1 done: %2 % (%3 / %4), %5 s")
+                       .arg(slice)
+                       .arg(100.0 * slicesDone / total, 0, 'f', 1)
+                       .arg(slicesDone)
+                       .arg(total)
+                       .arg(startT.msecsTo(QDateTime::currentDateTime()) / 1000.0, 0, 'g', 6);
+    if (slicesTimed)
+        line += tr(", back projection %1 s").arg(backProjectSeconds, 0, 'g', 6);
+    consoleLine(line);
+}
+
+void Body::consoleLine(const QString& line) const
+{
+    if (!consoleProgress)
+        return;
+    QTextStream out(stdout);
+    out << line << Qt::endl;
+}

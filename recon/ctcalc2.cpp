@@ -64,6 +64,7 @@ void CtCalc2::startCt(CtCalc2* ctc2, bool rotAxIsV, double cor, int slice, bool 
                 emit ctImage(curSlice, image);
         }
     }
+    emit sliceDone(curSlice, resultValid ? fft.lastBackProjectSeconds() : 0.0);
     endingCt();
 }
 

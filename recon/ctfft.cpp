@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -228,7 +229,9 @@ bool CtFft::runAll(const HSgm& sgm, const ProcParams& params, const CalcRegion& 
         transform(sgm.sgmRow(i), i);
     for (int i = 0; i < m; ++i)
         filter(i, m);
+    const auto bpStart = std::chrono::steady_clock::now();
     backProjectAll(m, region, params.startAngle(), params.angleStep());
+    bpSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - bpStart).count();
     findExtremes();
     return true;
 }

@@ -67,6 +67,8 @@ public:
     double min() const { return vmin; }
     double max() const { return vmax; }
     bool done() const { return isDone; }
+    // Wall time of the last runAll's back projection, seconds.
+    double lastBackProjectSeconds() const { return bpSeconds; }
 
     // Filtered projection i (N values, with kBpPad zeros on both sides).
     const double* filtered(int i) const;
@@ -104,6 +106,7 @@ private:
     std::vector<double> res;
     double vmin = 0.0;
     double vmax = 0.0;
+    double bpSeconds = 0.0;
     bool isDone = false;
     BpIsa bpIsa = bpBestIsa();
 };

@@ -267,6 +267,12 @@ void ProcCtrl::setUsePartialDataSet(bool f)
     ui->UsePartialDataSet->setChecked(f);
 }
 
+void ProcCtrl::announceFieldEdits()
+{
+    for (QLineEdit* f : {ui->AngleOriginDeg, ui->DataSetRangeDeg, ui->DataSetUsingImages, ui->DataSetStartImageNo})
+        emit f->editingFinished();
+}
+
 void ProcCtrl::setAutoExec(bool f)
 {
     ui->AutoExecCtCalc->setChecked(f);

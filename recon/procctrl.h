@@ -94,6 +94,9 @@ public slots:
     void setMaxThreads(int n);
     void setRecordedCoR1(int slice, double cor);
     void setRecordedCoR2(int slice, double cor);
+    // The angle and data-set fields set by the setters above announce a
+    // changed value as if the user had finished editing them.
+    void announceFieldEdits();
 
 private slots:
     void showPartial();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 bool SliceRange::contains(qint64 s) const
 {
@@ -24,4 +25,10 @@ double SliceRange::progressPercent(qint64 next, int busy) const
 QString SliceRange::progressText(double percent)
 {
     return QStringLiteral("%1 %").arg(percent, 0, 'f', 1);
+}
+
+int SliceRange::count() const
+{
+    const qint64 size = std::max<qint64>(1, std::llabs(qint64(step)));
+    return int(std::min<qint64>(std::llabs(qint64(to) - from) / size + 1, std::numeric_limits<int>::max()));
 }

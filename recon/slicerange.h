@@ -15,6 +15,8 @@ struct SliceRange {
     // next slice is kept in 64 bits so that a range ending near the int
     // limits cannot wrap around into itself.
     bool contains(qint64 s) const;
+    // Slices the range hands out.
+    int count() const;
 
     // Progress after a hand-out round, in per cent with one decimal, at most
     // 100: next the slice to hand out next, busy the workers inside a slice.

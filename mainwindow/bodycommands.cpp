@@ -251,15 +251,13 @@ Body::CmdEnd Body::execCmd(const BatchCmd& cmd, bool fromBatch)
 Body::CmdEnd Body::calcExec(bool fromBatch)
 {
     if (!fromBatch) {
-        if (!running)
-            startCalcCt();
+        startCalcCt();
         return CmdEnd::Done;
     }
+    // startCalcCt never starts a run on top of one that is going on (or
+    // waiting to start); the batch then waits for the end of that one.
     batchCalcRunning = true;
-    // A run that is going on (or about to start) is not started twice: the
-    // batch waits for its end.
-    if (!running && !startPending && !startAfterLoad)
-        emit batchCalcStart();
+    emit batchCalcStart();
     return CmdEnd::Run;
 }
 

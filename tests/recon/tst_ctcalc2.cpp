@@ -30,6 +30,9 @@ public:
         connect(&worker, &CtCalc2::saveDataWDiscard, this, &WorkerRig::takeData);
         connect(&worker, &CtCalc2::saveImgWDiscard, this, &WorkerRig::takeImg);
         connect(&worker, &CtCalc2::ctImage, this, [this](int slice, const QImage&) { listed << slice; });
+        // Counted on this thread: a spy's wait() misses an emission from the
+        // worker's thread that comes before it starts waiting.
+        connect(&worker, &CtCalc2::calcFinished, this, [this] { ++finished; });
         thread.start();
     }
     ~WorkerRig() override
@@ -41,9 +44,9 @@ public:
     }
     bool run(double cor, int slice, bool rotAxIsV)
     {
-        QSignalSpy done(&worker, &CtCalc2::calcFinished);
+        const int before = finished;
         emit startCt(&worker, rotAxIsV, cor, slice, true);
-        return done.wait(30000) && !worker.isBusy();
+        return QTest::qWaitFor([&] { return finished > before; }, 30000) && !worker.isBusy();
     }
     void call(std::function<void(CtCalc2*)> f)
     {
@@ -56,6 +59,7 @@ public:
     QList<SavingData*> dataRecords;
     QList<SavingImg*> imgRecords;
     QList<int> listed;
+    int finished = 0;
 
 signals:
     void startCt(CtCalc2* ctc2, bool rotAxIsV, double cor, int slice, bool genAndDispImage);

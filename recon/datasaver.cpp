@@ -1,6 +1,7 @@
 #include "recon/datasaver.h"
 
 #include <QDebug>
+#include <QImageWriter>
 #include <QDir>
 #include <QFile>
 
@@ -82,9 +83,15 @@ void DataSaver::saveImg(SavingImg* img)
 {
     if (!img)
         return;
-    for (const QString& f : prepareFiles(*img, QStringLiteral("png")))
-        if (!img->img.save(f))
+    for (const QString& f : prepareFiles(*img, QStringLiteral("png"))) {
+        QImageWriter writer(f, "png");
+        // zlib's fastest level: the saver shares the cores with the workers,
+        // and the default level costs several times the time for a few
+        // per cent of file size.
+        writer.setQuality(80);
+        if (!writer.write(img->img))
             qDebug().noquote() << QStringLiteral("Can't save image file : %1").arg(f);
+    }
 }
 
 void DataSaver::saveImgWDiscard(SavingImg* img)

@@ -219,6 +219,22 @@
         <source>Loading %1 / %2</source>
         <translation>読込中 %1 / %2</translation>
     </message>
+    <message>
+        <source>Reconstruction run ended: %1 slices, %2 s</source>
+        <translation>再構成終了: %1 スライス, %2 秒</translation>
+    </message>
+    <message>
+        <source>, back projection %1 s in all</source>
+        <translation>、逆投影 計 %1 秒</translation>
+    </message>
+    <message>
+        <source>Slice %1 done: %2 % (%3 / %4), %5 s</source>
+        <translation>スライス %1 完了: %2 % (%3 / %4), %5 秒</translation>
+    </message>
+    <message>
+        <source>, back projection %1 s</source>
+        <translation>、逆投影 %1 秒</translation>
+    </message>
 </context>
 <context>
     <name>CBarUI</name>

@@ -1,8 +1,13 @@
 #include "display/colorbar.h"
+#include "display/colorscale.h"
 #include "tests/display/mouseevents.h"
 
 #include <QLineEdit>
 #include <QtTest>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
 
 namespace {
 // Label pixels are the text colour (0, 255, 192) blended into the grey ramp:
@@ -31,6 +36,24 @@ QLineEdit* edit(const ColorBar& bar, const char* name)
 }
 } // namespace
 
+Q_DECLARE_METATYPE(ColorScale)
+
+namespace {
+ColorScale scale(double vmin, double vmax, double lo, double hi)
+{
+    ColorScale s;
+    s.vmin = vmin;
+    s.vmax = vmax;
+    s.lo = lo;
+    s.hi = hi;
+    return s;
+}
+const double kInf = std::numeric_limits<double>::infinity();
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+} // namespace
+
+// The colour bar and the grey scale behind it: the grey level of every
+// value, markers dragged on the bar, labels and typed ranges.
 class TstColorBar : public QObject
 {
     Q_OBJECT
@@ -40,6 +63,8 @@ private slots:
     void markers();
     void labelsSitInTheirBoxes();
     void rangeEdits();
+    void levels_data();
+    void levels();
 };
 
 // Bar 400 pixels high: a press or move at y is the place t = (400 - y) / 400;
@@ -137,6 +162,59 @@ void TstColorBar::rangeEdits()
     QCOMPARE(bar.minV(), -0.000123456789);
     QCOMPARE(edit(bar, "CMinLE")->text(), QStringLiteral("-0.000123457"));
     QCOMPARE(edit(bar, "CMaxLE")->text(), QStringLiteral("1.23457e+06"));
+}
+
+void TstColorBar::levels_data()
+{
+    QTest::addColumn<ColorScale>("s");
+    QTest::addColumn<double>("v");
+    QTest::addColumn<int>("level");
+    const ColorScale initial;
+    QTest::newRow("initial middle") << initial << 0.5 << 128;
+    QTest::newRow("initial top: 256 bins, clamped") << initial << 1.0 << 255;
+    const ColorScale narrowed = scale(0, 100, 0.25, 0.75);
+    QTest::newRow("at lower marker") << narrowed << 25.0 << 0;
+    QTest::newRow("just under top bin") << narrowed << 74.8 << 254;
+    QTest::newRow("last bin") << narrowed << 74.9 << 255;
+    QTest::newRow("above range") << narrowed << 200.0 << 255;
+    const ColorScale inverted = scale(0, 100, 0.75, 0.25);
+    QTest::newRow("inverted markers: low value white") << inverted << 25.0 << 255;
+    QTest::newRow("inverted markers: high value black") << inverted << 75.0 << 0;
+    QTest::newRow("inverted range") << scale(1, 0, 0, 1) << 0.25 << 192;
+    QTest::newRow("zero range at the point") << scale(5, 5, 0, 1) << 5.0 << 0;
+    QTest::newRow("zero range above") << scale(5, 5, 0, 1) << 6.0 << 255;
+    QTest::newRow("equal markers at the point") << scale(0, 1, 0.5, 0.5) << 0.5 << 0;
+    QTest::newRow("equal markers above") << scale(0, 1, 0.5, 0.5) << 0.6 << 255;
+    QTest::newRow("NaN value") << initial << kNaN << 0;
+    QTest::newRow("plus infinity") << initial << kInf << 255;
+    QTest::newRow("infinite range bound") << scale(-kInf, kInf, 0, 1) << 3.0 << 0;
+    QTest::newRow("NaN bound") << scale(kNaN, 1, 0, 1) << 0.5 << 0;
+    QTest::newRow("tiny range") << scale(1, 1 + 1e-12, 0, 1) << 1 + 3e-13 << 76;
+    QTest::newRow("markers past the ends") << scale(-3, 1000, -2, 3) << 500.0 << 128;
+}
+
+// The bulk form must give the single-value result bit for bit, here for the
+// row's value among a spread of others, with an odd length and an offset
+// start (the vector loop's tail and unaligned data).
+void TstColorBar::levels()
+{
+    QFETCH(ColorScale, s);
+    QFETCH(double, v);
+    QFETCH(int, level);
+    QCOMPARE(s.colorIndex(v), level);
+    std::vector<double> values = {0.0, v, 0.0, -0.0, 1.0, -1.0, 2.0, kNaN, kInf, -kInf, 1e308, -1e308,
+                                  std::numeric_limits<double>::denorm_min(), 1 + 1e-12, 0.3};
+    std::mt19937_64 rng(42);
+    std::uniform_real_distribution<double> near(-2.0, 3.0), wide(-1e6, 1e6);
+    for (int i = 0; i < 20001; ++i)
+        values.push_back(i % 2 ? near(rng) : wide(rng));
+    std::vector<uint8_t> grey(values.size(), 0xAA);
+    s.mapToGrey(values.data() + 1, values.size() - 1, grey.data() + 1);
+    QCOMPARE(int(grey[0]), 0xAA);
+    QCOMPARE(int(grey[1]), level);
+    for (std::size_t i = 1; i < values.size(); ++i)
+        if (int(grey[i]) != s.colorIndex(values[i]))
+            QFAIL(qPrintable(QStringLiteral("differs at value %1").arg(values[i], 0, 'g', 17)));
 }
 
 QTEST_MAIN(TstColorBar)

@@ -1,4 +1,3 @@
-#include "app/optiontable.h"
 #include "input/selectafile.h"
 #include "input/selectdatafiles.h"
 #include "input/selectdir.h"
@@ -6,13 +5,11 @@
 #include "tests/support/testutil.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <memory>
 
 // The single-file, directory and I0 panels: what a choice leaves in the
 // fields, which directories it creates, and how their dialogs are set up.
@@ -26,8 +23,6 @@ private slots:
     void setDir_data();
     void setDir();
     void selectDirFieldBeforeSignal();
-    void dialogs_data();
-    void dialogs();
 
 private:
     QTemporaryDir tmp;
@@ -104,60 +99,6 @@ void TstFilePanels::selectDirFieldBeforeSignal()
     p.selectDir(tmp.path());
     QCOMPARE(fieldAtSignal, tmp.path());
     QCOMPARE(p.dialogDirectory(), tmp.path());
-}
-
-void TstFilePanels::dialogs_data()
-{
-    QTest::addColumn<QString>("panel");
-    QTest::addColumn<QString>("native"); // value of "native_dialog"
-    QTest::addColumn<int>("acceptMode");
-    QTest::addColumn<int>("fileMode");
-    QTest::addColumn<QStringList>("filters");
-    QTest::newRow("file, open") << "open" << "0" << int(QFileDialog::AcceptOpen) << int(QFileDialog::ExistingFile)
-                                << QStringList{"Img file (*.img)", "Tiff file (*.tif *.tiff)", "Any file (* *.*)"};
-    QTest::newRow("file, save") << "save" << "0" << int(QFileDialog::AcceptSave) << int(QFileDialog::AnyFile)
-                                << QStringList{"Any file (* *.*)"};
-    QTest::newRow("data files, native") << "data" << "1" << int(QFileDialog::AcceptOpen)
-                                        << int(QFileDialog::ExistingFiles)
-                                        << QStringList{"Itex File (*.img *.his)", "Tiff File (*.tif *.tiff)",
-                                                       "Any Files (* *.*)"};
-    QTest::newRow("directory, native 2 is not 1") << "dir" << "2" << int(QFileDialog::AcceptOpen)
-                                                  << int(QFileDialog::Directory) << QStringList{"(*)"};
-}
-
-void TstFilePanels::dialogs()
-{
-    QFETCH(QString, panel);
-    QFETCH(QString, native);
-    QFETCH(int, acceptMode);
-    QFETCH(int, fileMode);
-    QFETCH(QStringList, filters);
-    options().set("Native_Dialog", native, native); // looked up in any case
-    setDataRoot(tmp.path());
-    std::unique_ptr<QWidget> w(panel == "data"  ? static_cast<QWidget*>(new SelectDataFiles)
-                               : panel == "dir" ? static_cast<QWidget*>(new SelectDir)
-                                                : new SelectAFile);
-    if (panel == "save")
-        static_cast<SelectAFile*>(w.get())->setMode(1);
-    auto dialog = [&w]() -> QFileDialog* {
-        if (auto* a = qobject_cast<SelectAFile*>(w.get()))
-            return a->dialog();
-        if (auto* d = qobject_cast<SelectDataFiles*>(w.get()))
-            return d->dialog();
-        return static_cast<SelectDir*>(w.get())->dialog();
-    };
-    QTest::mouseClick(w->findChild<QPushButton*>("Select"), Qt::LeftButton);
-    QPointer<QFileDialog> d = dialog();
-    QVERIFY(d && !d->isModal() && !d->parent());
-    QCOMPARE(d->testOption(QFileDialog::DontUseNativeDialog), native != "1");
-    QCOMPARE(int(d->acceptMode()), acceptMode);
-    QCOMPARE(int(d->fileMode()), fileMode);
-    QCOMPARE(d->nameFilters(), filters);
-    QCOMPARE(d->directory().absolutePath(), QDir(tmp.path()).absolutePath());
-    // Opening again replaces the dialog.
-    QTest::mouseClick(w->findChild<QPushButton*>("Select"), Qt::LeftButton);
-    QVERIFY(!d && dialog());
-    options().set("native_dialog", "0", "0");
 }
 
 QTEST_MAIN(TstFilePanels)

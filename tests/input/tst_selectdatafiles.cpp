@@ -18,7 +18,6 @@ class TstSelectDataFiles : public QObject
 private slots:
     void handOver_data();
     void handOver();
-    void navigationStaysInTheList();
     void selectFilesIn_data();
     void selectFilesIn();
     void simpleMode();
@@ -75,25 +74,6 @@ void TstSelectDataFiles::handOver()
     QCOMPARE(p.count(), newOnLoad ? 0 : 2);
     QCOMPARE(p.findChild<QLabel*>("Count")->text(), QString::number(p.count()));
     QCOMPARE(cap.count("Multi. count out of range"), times == "1800000" ? 1 : 0);
-}
-
-void TstSelectDataFiles::navigationStaysInTheList()
-{
-    SelectDataFiles p;
-    p.next();
-    p.prev();
-    QCOMPARE(p.currentIndex(), -1);
-    fill(p, 3);
-    QSignalSpy changed(&p, &SelectDataFiles::currentIndexChanged);
-    for (int i : {2, 3, -1})
-        p.select(i);
-    p.next();
-    QCOMPARE(p.currentIndex(), 2);
-    p.select(0);
-    p.prev();
-    QCOMPARE(p.currentIndex(), 0);
-    // The combo box's notice is passed on, once per real change.
-    QCOMPARE(changed.count(), 2);
 }
 
 void TstSelectDataFiles::selectFilesIn_data()

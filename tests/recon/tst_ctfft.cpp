@@ -1,7 +1,6 @@
 #include "recon/ctfft.h"
 #include "recon/hsgm.h"
 #include "recon/procparams.h"
-#include "tests/support/testutil.h"
 #include "tools/phantom.h"
 
 #include <QtTest>
@@ -16,29 +15,8 @@
 
 Q_DECLARE_METATYPE(CalcRegion)
 
-// Filtered back projection: filter numbers, geometry, regions, set-up,
-// normalisation and a reconstruction against the known phantom.
-class TstCtFft : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void rampWeights_data();
-    void rampWeights();
-    void brightSampleDrawsLine_data();
-    void brightSampleDrawsLine();
-    void regionRules_data();
-    void regionRules();
-    void runAllFitsItsSetup_data();
-    void runAllFitsItsSetup();
-    void emptyOrTinySinogram();
-    void concurrentSetups();
-    void phantomReconstruction();
-};
-
 namespace {
 
-// A sinogram of `rows` rows and `width` columns filled by f(row, column).
 template <typename F>
 HSgm makeSgm(int rows, int width, F f)
 {
@@ -60,8 +38,8 @@ ProcParams angles(double originDeg, double rangeDeg, int images, int start)
     return p;
 }
 
-// Exactly inside the inscribed circle, in integers: |2x - N|^2 + |2z - N|^2 < N^2.
-bool insideCircleExact(int x, int z, int n)
+// Inside the inscribed circle, in integers: |2x - N|^2 + |2z - N|^2 < N^2.
+bool insideCircle(int x, int z, int n)
 {
     const long dx = 2L * x - n, dz = 2L * z - n;
     return dx * dx + dz * dz < long(n) * n;
@@ -69,256 +47,235 @@ bool insideCircleExact(int x, int z, int n)
 
 } // namespace
 
-void TstCtFft::rampWeights_data()
+// Filtered back projection: filter numbers, geometry, regions, and a
+// reconstruction against the known phantom.
+class TstCtFft : public QObject
 {
-    QTest::addColumn<int>("n");
-    QTest::addColumn<int>("bin");
-    QTest::addColumn<bool>("sine");
-    QTest::addColumn<int>("count");
-    QTest::newRow("N 2, DC: constant rows give zero") << 2 << 0 << false << 3;
-    QTest::newRow("N 8, lowest") << 8 << 1 << false << 5;
-    QTest::newRow("N 8, below Nyquist, sine") << 8 << 3 << true << 5;
-    QTest::newRow("N 8, Nyquist") << 8 << 4 << false << 360;
-    QTest::newRow("N 64, count 0 leaves the scale at 1") << 64 << 5 << false << 0;
-}
+    Q_OBJECT
 
-// A pure frequency m comes out multiplied by |m| * 2 pi / N and divided by
-// count * N (the unnormalised inverse brings back a factor N).
-void TstCtFft::rampWeights()
-{
-    QFETCH(int, n);
-    QFETCH(int, bin);
-    QFETCH(bool, sine);
-    QFETCH(int, count);
-    std::vector<double> row(std::size_t(n) + 1, 99.0); // the extra value must be ignored
-    for (int k = 0; k < n; ++k) {
-        const double a = 2.0 * M_PI * bin * k / n;
-        row[std::size_t(k)] = sine ? std::sin(a) : std::cos(a);
+private slots:
+    void rampWeights_data()
+    {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<int>("bin");
+        QTest::addColumn<bool>("sine");
+        QTest::addColumn<int>("count");
+        QTest::newRow("N 2, DC gives zero") << 2 << 0 << false << 3;
+        QTest::newRow("N 8, lowest") << 8 << 1 << false << 5;
+        QTest::newRow("N 8, sine below Nyquist") << 8 << 3 << true << 5;
+        QTest::newRow("N 8, Nyquist") << 8 << 4 << false << 360;
+        QTest::newRow("N 64, count 0 leaves the scale at 1") << 64 << 5 << false << 0;
     }
-    CtFft f;
-    f.setup(n, 2);
-    QVERIFY(f.transform(row.data(), 1));
-    QVERIFY(f.filter(1, count));
-    const double gain = bin * 2.0 * M_PI / n * (count == 0 ? double(n) : 1.0 / count);
-    for (int k = 0; k < n; ++k)
-        QVERIFY(std::abs(f.filtered(1)[k] - gain * row[std::size_t(k)]) < 1e-12 * std::max(1.0, gain * n));
-}
 
-void TstCtFft::brightSampleDrawsLine_data()
-{
-    QTest::addColumn<double>("originDeg");
-    QTest::addColumn<double>("rangeDeg");
-    QTest::addColumn<int>("images");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<double>("lineDeg");
-    QTest::newRow("0 deg") << 0.0 << 180.0 << 180 << 0 << 0.0;
-    QTest::newRow("90 deg") << 90.0 << 180.0 << 180 << 0 << 90.0;
-    QTest::newRow("partial set from image 10") << 5.0 << 180.0 << 360 << 10 << 10.0;
-    QTest::newRow("360 deg set, image 3 of 8") << 0.0 << 360.0 << 8 << 3 << 135.0;
-}
+    // Frequency m comes out times |m| 2 pi / N, divided by count * N.
+    void rampWeights()
+    {
+        QFETCH(int, n);
+        QFETCH(int, bin);
+        QFETCH(bool, sine);
+        QFETCH(int, count);
+        std::vector<double> row(std::size_t(n) + 1, 99.0); // the extra value must be ignored
+        for (int k = 0; k < n; ++k)
+            row[std::size_t(k)] = sine ? std::sin(2.0 * M_PI * bin * k / n) : std::cos(2.0 * M_PI * bin * k / n);
+        CtFft f;
+        f.setup(n, 2);
+        QVERIFY(f.transform(row.data(), 1) && f.filter(1, count));
+        const double gain = bin * 2.0 * M_PI / n * (count == 0 ? double(n) : 1.0 / count);
+        for (int k = 0; k < n; ++k)
+            QVERIFY(std::abs(f.filtered(1)[k] - gain * row[std::size_t(k)]) < 1e-12 * std::max(1.0, gain * n));
+    }
 
-// One projection with one bright sample, 8 right of the CoR: the slice shows
-// the ray through it, (x - h) cos - (z - h) sin = 8, at the row's angle.
-void TstCtFft::brightSampleDrawsLine()
-{
-    QFETCH(double, originDeg);
-    QFETCH(double, rangeDeg);
-    QFETCH(int, images);
-    QFETCH(int, start);
-    QFETCH(double, lineDeg);
-    const int n = 64;
-    const HSgm s = makeSgm(1, n + 1, [&](int, int c) { return c == n / 2 + 8 ? 1.0 : 0.0; });
-    CtFft f;
-    QVERIFY(f.runAll(s, angles(originDeg, rangeDeg, images, start), CalcRegion::full(n)));
-    const double peak = f.max(), th = lineDeg * M_PI / 180.0, h = n / 2.0;
-    int onCount = 0;
-    for (int z = 0; z < n; ++z) {
-        for (int x = 0; x < n; ++x) {
-            const double off = (x - h) * std::cos(th) - (z - h) * std::sin(th) - 8;
-            const double v = f.resultRow(z)[x] / peak;
-            if (!insideCircleExact(x, z, n))
-                continue;
-            const QByteArray where = QStringLiteral("(%1, %2) %3").arg(x).arg(z).arg(v).toLatin1();
-            if (std::abs(off) < 0.3) {
-                ++onCount;
-                QVERIFY2(v > 0.5, where);
-            } else if (std::abs(off) > 2.5) {
-                QVERIFY2(std::abs(v) < 0.08, where);
+    void brightSampleDrawsLine_data()
+    {
+        QTest::addColumn<double>("originDeg");
+        QTest::addColumn<double>("rangeDeg");
+        QTest::addColumn<int>("images");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<double>("lineDeg");
+        QTest::newRow("90 deg") << 90.0 << 180.0 << 180 << 0 << 90.0;
+        QTest::newRow("partial set from image 10") << 5.0 << 180.0 << 360 << 10 << 10.0;
+        QTest::newRow("360 deg set, image 3 of 8") << 0.0 << 360.0 << 8 << 3 << 135.0;
+    }
+
+    // One bright sample 8 right of the CoR draws the ray
+    // (x - h) cos - (z - h) sin = 8 at the row's angle.
+    void brightSampleDrawsLine()
+    {
+        QFETCH(double, originDeg);
+        QFETCH(double, rangeDeg);
+        QFETCH(int, images);
+        QFETCH(int, start);
+        QFETCH(double, lineDeg);
+        const int n = 64;
+        CtFft f;
+        QVERIFY(f.runAll(makeSgm(1, n + 1, [&](int, int c) { return c == n / 2 + 8 ? 1.0 : 0.0; }),
+                         angles(originDeg, rangeDeg, images, start), CalcRegion::full(n)));
+        const double th = lineDeg * M_PI / 180.0, h = n / 2.0;
+        int onLine = 0;
+        for (int z = 0; z < n; ++z)
+            for (int x = 0; x < n; ++x) {
+                const double off = std::abs((x - h) * std::cos(th) - (z - h) * std::sin(th) - 8);
+                const double v = f.resultRow(z)[x] / f.max();
+                if (insideCircle(x, z, n) && off < 0.3 && ++onLine)
+                    QVERIFY(v > 0.5);
+                else if (insideCircle(x, z, n) && off > 2.5)
+                    QVERIFY(std::abs(v) < 0.08);
             }
-        }
+        QVERIFY(onLine >= 10);
     }
-    QVERIFY(onCount >= 10);
-}
 
-void TstCtFft::regionRules_data()
-{
-    QTest::addColumn<CalcRegion>("region");
-    QTest::addColumn<QRect>("computed"); // columns and rows computed (before the circle)
-    const double inf = std::numeric_limits<double>::infinity();
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    // N = 40
-    QTest::newRow("fractional bounds") << CalcRegion{2.7, 3.2, 10.5, 9.0} << QRect(QPoint(2, 3), QPoint(10, 8));
-    QTest::newRow("x1 just past trunc(x0)") << CalcRegion{5.9, 0.0, 5.01, 40.0} << QRect(QPoint(5, 0), QPoint(5, 39));
-    QTest::newRow("negative start") << CalcRegion{-3.5, -10.0, 12.0, 12.0} << QRect(QPoint(0, 0), QPoint(11, 11));
-    QTest::newRow("infinite") << CalcRegion{-inf, -inf, inf, inf} << QRect(QPoint(0, 0), QPoint(39, 39));
-    QTest::newRow("NaN") << CalcRegion{nan, 0.0, 40.0, 40.0} << QRect();
-}
-
-// Inside the region and the circle a pixel has the full grid's value, bit
-// for bit; everywhere else it is exactly +0; the pass is done either way.
-void TstCtFft::regionRules()
-{
-    QFETCH(CalcRegion, region);
-    QFETCH(QRect, computed);
-    const int n = 40;
-    std::mt19937 rng(5);
-    std::uniform_real_distribution<double> u(0.0, 1.0);
-    const HSgm s = makeSgm(12, n + 1, [&](int, int) { return u(rng); });
-    const ProcParams p = angles(0.0, 180.0, 12, 0);
-    CtFft full, part;
-    QVERIFY(full.runAll(s, p, CalcRegion::full(n)));
-    QVERIFY(part.runAll(s, p, region));
-    QVERIFY(part.done());
-    std::vector<double> want(std::size_t(n) * n, 0.0);
-    for (int z = 0; z < n; ++z)
-        for (int x = 0; x < n; ++x)
-            if (computed.contains(x, z) && insideCircleExact(x, z, n))
-                want[std::size_t(z) * n + x] = full.resultRow(z)[x];
-    QVERIFY(std::memcmp(want.data(), part.result().data(), want.size() * sizeof(double)) == 0);
-}
-
-void TstCtFft::runAllFitsItsSetup_data()
-{
-    QTest::addColumn<int>("setupN");
-    QTest::addColumn<int>("setupP");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("rows");
-    // Workers are set up for every image of the set, a partial set uses fewer.
-    QTest::newRow("fewer rows than set up") << 64 << 360 << 65 << 30;
-    // A partial data set may wrap around and use more images than the set has.
-    QTest::newRow("more rows than set up") << 32 << 20 << 33 << 45;
-    QTest::newRow("other width") << 32 << 20 << 51 << 20;
-    QTest::newRow("never set up") << 0 << 0 << 21 << 5;
-}
-
-// Whatever the engine was set up for, a worker's run gives the bits of the
-// interactive panel's one-at-a-time steps on an engine set up exactly for
-// the sinogram, normalised by the rows actually back-projected.
-void TstCtFft::runAllFitsItsSetup()
-{
-    QFETCH(int, setupN);
-    QFETCH(int, setupP);
-    QFETCH(int, width);
-    QFETCH(int, rows);
-    const int n = width - 1;
-    std::mt19937 rng(width + rows);
-    std::normal_distribution<double> g(0.0, 1.0);
-    const HSgm s = makeSgm(rows, width, [&](int, int) { return g(rng); });
-    const ProcParams p = angles(3.0, 180.0, 360, 100);
-    const CalcRegion region{4.5, 2.0, n - 4.0, n - 2.5};
-    CtFft panel, worker;
-    panel.setup(n, rows);
-    panel.allocResult();
-    for (int i = 0; i < rows; ++i) {
-        QVERIFY(panel.transform(s.sgmRow(i), i));
-        QVERIFY(panel.filter(i, rows));
-        QVERIFY(panel.backProject(i, region, p.startAngle(), p.angleStep()));
+    void regionRules_data()
+    {
+        QTest::addColumn<CalcRegion>("region");
+        QTest::addColumn<QRect>("computed"); // before the circle
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::newRow("fractional bounds") << CalcRegion{2.7, 3.2, 10.5, 9.0} << QRect(QPoint(2, 3), QPoint(10, 8));
+        QTest::newRow("x1 just past trunc(x0)") << CalcRegion{5.9, 0.0, 5.01, 40.0} << QRect(QPoint(5, 0), QPoint(5, 39));
+        QTest::newRow("negative start") << CalcRegion{-3.5, -10.0, 12.0, 12.0} << QRect(QPoint(0, 0), QPoint(11, 11));
+        QTest::newRow("infinite") << CalcRegion{-inf, -inf, inf, inf} << QRect(QPoint(0, 0), QPoint(39, 39));
+        QTest::newRow("NaN") << CalcRegion{qQNaN(), 0.0, 40.0, 40.0} << QRect();
     }
-    worker.setup(setupN, setupP);
-    QVERIFY(worker.runAll(s, p, region));
-    QCOMPARE(worker.result().size(), panel.result().size());
-    QVERIFY(std::memcmp(worker.result().data(), panel.result().data(), panel.result().size() * sizeof(double)) == 0);
-    QCOMPARE(worker.min(), *std::min_element(panel.result().begin(), panel.result().end()));
-    QCOMPARE(worker.max(), *std::max_element(panel.result().begin(), panel.result().end()));
-}
 
-void TstCtFft::emptyOrTinySinogram()
-{
-    CtFft f;
-    f.setup(16, 4);
-    auto run = [&](int rows, int width) {
-        return f.runAll(makeSgm(rows, width, [](int k, int c) { return k + c; }), angles(0, 180, 5, 0), CalcRegion::full(16));
-    };
-    QVERIFY(!run(0, 33) && !f.done());
-    QVERIFY(!run(5, 1) && !f.done());
-    // The only pixel inside a 2 x 2 grid's circle meets t = 1 = N - 1,
-    // outside the interpolation range: the result is zeros.
-    QVERIFY(run(5, 3) && f.done());
-    QCOMPARE(f.result(), std::vector<double>(4, 0.0));
-}
+    // Inside region and circle: the full grid's bits; elsewhere exactly +0.
+    void regionRules()
+    {
+        QFETCH(CalcRegion, region);
+        QFETCH(QRect, computed);
+        const int n = 40;
+        std::mt19937 rng(5);
+        std::uniform_real_distribution<double> u(0.0, 1.0);
+        const HSgm s = makeSgm(12, n + 1, [&](int, int) { return u(rng); });
+        CtFft full, part;
+        QVERIFY(full.runAll(s, angles(0.0, 180.0, 12, 0), CalcRegion::full(n)));
+        QVERIFY(part.runAll(s, angles(0.0, 180.0, 12, 0), region) && part.done());
+        std::vector<double> want(std::size_t(n) * n, 0.0);
+        for (int z = 0; z < n; ++z)
+            for (int x = 0; x < n; ++x)
+                if (computed.contains(x, z) && insideCircle(x, z, n))
+                    want[std::size_t(z) * n + x] = full.resultRow(z)[x];
+        QVERIFY(std::memcmp(want.data(), part.result().data(), want.size() * sizeof(double)) == 0);
+    }
 
-// Workers set up their engines at the same time; FFTW's planner must not
-// run twice at once, and every engine must transform with its own length.
-void TstCtFft::concurrentSetups()
-{
-    const int workers = 4, rounds = 25;
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (int w = 0; w < workers; ++w) {
-        threads.emplace_back([w, &wrong] {
-            CtFft f;
-            for (int r = 0; r < rounds; ++r) {
-                const int n = 8 + 2 * ((w * 7 + r * 3) % 40);
-                f.setup(n, 3);
-                std::vector<double> row(static_cast<std::size_t>(n));
-                for (int k = 0; k < n; ++k)
-                    row[std::size_t(k)] = std::cos(2.0 * M_PI * 3 * k / n);
-                f.transform(row.data(), 2);
-                f.filter(2, 1);
-                for (int k = 0; k < n; ++k)
-                    if (std::abs(f.filtered(2)[k] - 3 * 2.0 * M_PI / n * row[std::size_t(k)]) > 1e-12)
-                        ++wrong;
-            }
+    void runAllFitsItsSetup_data()
+    {
+        QTest::addColumn<int>("setupN");
+        QTest::addColumn<int>("setupP");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("fewer rows than set up (partial set)") << 64 << 360 << 65 << 30;
+        QTest::newRow("more rows than set up (wrapping set)") << 32 << 20 << 33 << 45;
+        QTest::newRow("other width") << 32 << 20 << 51 << 20;
+        QTest::newRow("never set up") << 0 << 0 << 21 << 5;
+    }
+
+    // Whatever its setup, a worker's run gives the bits of the interactive
+    // panel's steps on an engine set up for exactly this sinogram.
+    void runAllFitsItsSetup()
+    {
+        QFETCH(int, setupN);
+        QFETCH(int, setupP);
+        QFETCH(int, width);
+        QFETCH(int, rows);
+        const int n = width - 1;
+        std::mt19937 rng(width + rows);
+        std::normal_distribution<double> g(0.0, 1.0);
+        const HSgm s = makeSgm(rows, width, [&](int, int) { return g(rng); });
+        const ProcParams p = angles(3.0, 180.0, 360, 100);
+        const CalcRegion region{4.5, 2.0, n - 4.0, n - 2.5};
+        CtFft panel, worker;
+        panel.setup(n, rows);
+        panel.allocResult();
+        for (int i = 0; i < rows; ++i)
+            QVERIFY(panel.transform(s.sgmRow(i), i) && panel.filter(i, rows)
+                    && panel.backProject(i, region, p.startAngle(), p.angleStep()));
+        worker.setup(setupN, setupP);
+        QVERIFY(worker.runAll(s, p, region));
+        const std::vector<double>& want = panel.result();
+        QCOMPARE(worker.result().size(), want.size());
+        QVERIFY(std::memcmp(worker.result().data(), want.data(), want.size() * sizeof(double)) == 0);
+        QCOMPARE(worker.min(), *std::min_element(want.begin(), want.end()));
+        QCOMPARE(worker.max(), *std::max_element(want.begin(), want.end()));
+    }
+
+    void emptyOrTinySinogram()
+    {
+        CtFft f;
+        f.setup(16, 4);
+        auto run = [&](int rows, int width) {
+            return f.runAll(makeSgm(rows, width, [](int k, int c) { return k + c; }), angles(0, 180, 5, 0),
+                            CalcRegion::full(16));
+        };
+        QVERIFY(!run(0, 33) && !f.done());
+        QVERIFY(!run(5, 1) && !f.done());
+        // The one pixel in a 2 x 2 grid's circle is outside the interpolation range.
+        QVERIFY(run(5, 3) && f.done());
+        QCOMPARE(f.result(), std::vector<double>(4, 0.0));
+    }
+
+    // FFTW's planner must not run twice at once, and every engine must
+    // transform with its own length.
+    void concurrentSetups()
+    {
+        std::atomic<int> wrong{0};
+        std::vector<std::thread> threads;
+        for (int w = 0; w < 4; ++w)
+            threads.emplace_back([w, &wrong] {
+                CtFft f;
+                for (int r = 0; r < 25; ++r) {
+                    const int n = 8 + 2 * ((w * 7 + r * 3) % 40);
+                    f.setup(n, 3);
+                    std::vector<double> row(static_cast<std::size_t>(n));
+                    for (int k = 0; k < n; ++k)
+                        row[std::size_t(k)] = std::cos(2.0 * M_PI * 3 * k / n);
+                    f.transform(row.data(), 2);
+                    f.filter(2, 1);
+                    for (int k = 0; k < n; ++k)
+                        wrong += std::abs(f.filtered(2)[k] - 3 * 2.0 * M_PI / n * row[std::size_t(k)]) > 1e-12;
+                }
+            });
+        for (std::thread& t : threads)
+            t.join();
+        QCOMPARE(wrong.load(), 0);
+    }
+
+    // Exact line integrals of the phantom, back-projected and divided by the
+    // M rows, give twice the attenuation (pi / M per row over 2 pi). The
+    // detector is a few times wider than the sample, as at the beamline.
+    void phantomReconstruction()
+    {
+        const int phHalf = 100, half = 4 * phHalf, width = 2 * half - 1, n = width - 1;
+        PhantomSpec spec;
+        spec.width = 2 * phHalf + 1;
+        spec.height = 64;
+        spec.cor = phHalf;
+        const Phantom ph(spec);
+        const double axial = 23.5; // through the small inner parts
+        const ProcParams p = angles(0.0, 180.0, 360, 0);
+        const HSgm s = makeSgm(360, width, [&](int k, int c) {
+            return ph.lineIntegral(c - (half - 1), axial, bpAngle(p.startAngle(), p.angleStep(), k));
         });
-    }
-    for (std::thread& t : threads)
-        t.join();
-    QCOMPARE(wrong.load(), 0);
-}
-
-// The sinogram holds exact line integrals of the phantom. Filtered back
-// projection divided by the M rows gives twice the attenuation for any set
-// covering 180 or 360 degrees (pi / M per row over 2 pi). The unpadded ramp
-// wraps around the detector, which stays small with the sample in the middle
-// of a detector a few times wider, as at the beamline.
-void TstCtFft::phantomReconstruction()
-{
-    const int phHalf = 100, half = 4 * phHalf, width = 2 * half - 1, n = width - 1;
-    PhantomSpec phantomSpec;
-    phantomSpec.width = 2 * phHalf + 1;
-    phantomSpec.height = 64;
-    phantomSpec.cor = phHalf;
-    const Phantom ph(phantomSpec);
-    const double axial = 23.5; // through the small inner parts
-    const ProcParams p = angles(0.0, 180.0, 360, 0);
-    const HSgm s = makeSgm(360, width, [&](int k, int c) {
-        return ph.lineIntegral(c - (half - 1), axial, bpAngle(p.startAngle(), p.angleStep(), k));
-    });
-    const double h = n / 2.0;
-    const CalcRegion around{h - phHalf, h - phHalf, h + phHalf, h + phHalf};
-    CtFft f;
-    QVERIFY(f.runAll(s, p, around));
-
-    // Compared inside the skull, away from edges of the parts, where point
-    // samples of the attenuation are what a pixel should hold.
-    double err = 0.0, ref = 0.0;
-    int count = 0;
-    for (int z = 0; z < n; ++z) {
-        for (int x = 0; x < n; ++x) {
-            const double a = ph.attenuation(x - h, z - h, axial);
-            bool flat = std::hypot(x - h, z - h) < 0.6 * ph.radius();
-            for (int d = 0; d < 25 && flat; ++d)
-                flat = ph.attenuation(x + d % 5 - 2 - h, z + d / 5 - 2 - h, axial) == a;
-            if (flat) {
-                err += (f.resultRow(z)[x] - 2 * a) * (f.resultRow(z)[x] - 2 * a);
-                ref += 4 * a * a;
-                ++count;
+        const double h = n / 2.0;
+        CtFft f;
+        QVERIFY(f.runAll(s, p, CalcRegion{h - phHalf, h - phHalf, h + phHalf, h + phHalf}));
+        // Inside the skull, away from the parts' edges.
+        double err = 0.0, ref = 0.0;
+        int count = 0;
+        for (int z = 0; z < n; ++z)
+            for (int x = 0; x < n; ++x) {
+                const double a = ph.attenuation(x - h, z - h, axial);
+                bool flat = std::hypot(x - h, z - h) < 0.6 * ph.radius();
+                for (int d = 0; d < 25 && flat; ++d)
+                    flat = ph.attenuation(x + d % 5 - 2 - h, z + d / 5 - 2 - h, axial) == a;
+                if (flat) {
+                    err += std::pow(f.resultRow(z)[x] - 2 * a, 2);
+                    ref += 4 * a * a;
+                    ++count;
+                }
             }
-        }
+        QVERIFY(count > 5000);
+        QVERIFY2(std::sqrt(err / ref) < 0.04, qPrintable(QString::number(std::sqrt(err / ref))));
     }
-    QVERIFY(count > 5000);
-    QVERIFY2(std::sqrt(err / ref) < 0.04, qPrintable(QString::number(std::sqrt(err / ref))));
-}
+};
 
 QTEST_GUILESS_MAIN(TstCtFft)
 #include "tst_ctfft.moc"

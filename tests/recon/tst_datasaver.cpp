@@ -111,8 +111,6 @@ void TstDataSaver::savedFiles_data()
                                                           << QStringList{"T/", "123456/"} << "T-123456";
     QTest::newRow("no sub-folders, negative slice, percent signs")
         << QVector<bool>{false, true, true} << "a%1" << "%2" << -7 << QStringList{""} << "a%1-%2--0007";
-    QTest::newRow("no tag keeps the hyphen") << QVector<bool>{false, false, false} << "scan" << "" << 42
-                                             << QStringList{""} << "scan--00042";
 }
 
 void TstDataSaver::savedFiles()

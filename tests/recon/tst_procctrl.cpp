@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaMethod>
-#include <QTranslator>
 #include <QtTest>
 
 #include <limits>
@@ -43,7 +42,6 @@ private slots:
     void partialDataSet();
     void recordedCoRs();
     void threadMaximum();
-    void japanese();
 };
 
 namespace {
@@ -219,25 +217,6 @@ void TstProcCtrl::threadMaximum()
     QCOMPARE(p.procParams(false, true).threads, 1);
     p.setThreads(5);
     QCOMPARE(p.threads(), 1);
-}
-
-void TstProcCtrl::japanese()
-{
-    QTranslator translator;
-    QVERIFY(translator.load(QStringLiteral(":Fenu2_ja_JP")));
-    ProcCtrl p;
-    p.setRecordedCoR1(100, 1000.5);
-    p.setMaxThreads(8);
-    QCoreApplication::installTranslator(&translator);
-    QTRY_VERIFY(p.windowTitle() != QString("CT Proc. Ctrl : "));
-    QVERIFY(child<QAbstractButton>(p, "AutoExecCtCalc")->text() != QString("Auto Exec"));
-    const QString recorded = child<QLineEdit>(p, "RecordedCoR1")->text();
-    QVERIFY(recorded != QString("1000.5 at 100") && recorded.contains("1000.5"));
-    // Values stay what they were.
-    QCOMPARE(child<QLabel>(p, "MaxThreads")->text(), QString("/8"));
-    QCoreApplication::removeTranslator(&translator);
-    QTRY_COMPARE(p.windowTitle(), QString("CT Proc. Ctrl : "));
-    QCOMPARE(child<QLineEdit>(p, "RecordedCoR1")->text(), QString("1000.5 at 100"));
 }
 
 QTEST_MAIN(TstProcCtrl)

@@ -2,6 +2,7 @@
 #include "input/imgdatas.h"
 #include "recon/sinogramcore.h"
 #include "tests/support/itexfixture.h"
+#include "tests/support/phantomset.h"
 #include "tests/support/testutil.h"
 #include "tools/phantom.h"
 
@@ -183,30 +184,6 @@ void TstSinogramCore::normalisation()
     QCOMPARE(cap.count("I0 image size (9, 2) differs"), i0 == "wrong size" ? 1 : 0);
 }
 
-struct PhantomSet {
-    QTemporaryDir dir;
-    Phantom phantom;
-    ImgDatas set;
-    std::unique_ptr<ImgData> flat, dark;
-    ImgData* flatSlot = nullptr;
-    ImgData* darkSlot = nullptr;
-
-    PhantomSet(const PhantomSpec& s, bool referencesInMemory)
-        : phantom(s)
-    {
-        PhantomOutput out;
-        out.dir = dir.path();
-        for (const QString& p : writePhantomDataSet(phantom, out))
-            set.add(p, 0);
-        flat.reset(loadImgData(dir.filePath(phantomFlatName(out)), 0, referencesInMemory));
-        dark.reset(loadImgData(dir.filePath(phantomDarkName(out)), 0, referencesInMemory));
-        flatSlot = flat.get();
-        darkSlot = dark.get();
-        set.setI0Handle(&flatSlot);
-        set.setBgHandle(&darkSlot);
-    }
-};
-
 static PhantomSpec smallPhantom(bool vertical, double cor, int across, int projections)
 {
     PhantomSpec s;
@@ -221,17 +198,19 @@ static PhantomSpec smallPhantom(bool vertical, double cor, int across, int proje
 void TstSinogramCore::concurrentCallsMatchSerial()
 {
     // Streamed flat and dark images share one file position between threads.
-    PhantomSet ps(smallPhantom(false, 31.5, 64, 30), false);
+    ImgDatas set;
+    PhantomSet ps;
+    QVERIFY(ps.load(set, smallPhantom(false, 31.5, 64, 30), false));
     const int slices = 6;
     std::vector<HSgm> serial(slices), parallel(slices);
     for (int s = 0; s < slices; ++s)
-        QVERIFY(genSinogram0(serial[size_t(s)], ps.set, false, 31.5 - 0.25 * s, s, {3, 30}));
+        QVERIFY(genSinogram0(serial[size_t(s)], set, false, 31.5 - 0.25 * s, s, {3, 30}));
     std::vector<std::thread> pool;
     for (int t = 0; t < 3; ++t)
         pool.emplace_back([&, t] {
             for (int rep = 0; rep < 4; ++rep)
                 for (int s = t; s < slices; s += 3)
-                    genSinogram0(parallel[size_t(s)], ps.set, false, 31.5 - 0.25 * s, s, {3, 30});
+                    genSinogram0(parallel[size_t(s)], set, false, 31.5 - 0.25 * s, s, {3, 30});
         });
     for (auto& th : pool)
         th.join();
@@ -264,17 +243,19 @@ void TstSinogramCore::guessCorFindsTrueCentre()
     QFETCH(bool, references);
     PhantomSpec phantomSpec = smallPhantom(vertical, cor, across, 180);
     phantomSpec.noise = noisy;
-    PhantomSet ps(phantomSpec, true);
+    ImgDatas set;
+    PhantomSet ps;
+    QVERIFY(ps.load(set, phantomSpec));
     if (!references) {
-        ps.set.setI0Handle(nullptr);
-        ps.set.setBgHandle(nullptr);
+        set.setI0Handle(nullptr);
+        set.setBgHandle(nullptr);
     }
     CorGuessInput in;
     in.rotAxIsV = vertical;
     in.cor = start;
     in.slice = 2;
     double found = -1;
-    QVERIFY(guessCor(ps.set, in, &found));
+    QVERIFY(guessCor(set, in, &found));
     QVERIFY2(std::abs(found - cor) <= 0.1, qPrintable(QString::number(found)));
 }
 

@@ -20,8 +20,8 @@ struct PhantomSet {
     ImgData* darkSlot = nullptr;
 
     // Loads every projection (in memory) into set and points its I0 and BG
-    // handles at this object's flat and dark images.
-    bool load(ImgDatas& set, const PhantomSpec& spec)
+    // handles at this object's flat and dark images (streamed if asked).
+    bool load(ImgDatas& set, const PhantomSpec& spec, bool referencesInMemory = true)
     {
         PhantomOutput out;
         out.dir = dir.filePath(QStringLiteral("data"));
@@ -34,8 +34,8 @@ struct PhantomSet {
         for (int k = 0; k < spec.projections; ++k)
             if (!set.add(files.first(), k))
                 return false;
-        flat.reset(loadImgData(QDir(out.dir).filePath(phantomFlatName(out)), 0, true));
-        dark.reset(loadImgData(QDir(out.dir).filePath(phantomDarkName(out)), 0, true));
+        flat.reset(loadImgData(QDir(out.dir).filePath(phantomFlatName(out)), 0, referencesInMemory));
+        dark.reset(loadImgData(QDir(out.dir).filePath(phantomDarkName(out)), 0, referencesInMemory));
         if (!flat || !dark)
             return false;
         flatSlot = flat.get();

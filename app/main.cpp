@@ -1,5 +1,6 @@
 // Fenu2: CT reconstruction workbench for the beamline.
 
+#include "app/interrupt.h"
 #include "app/optiontable.h"
 #include "app/startup.h"
 #include "mainwindow/body.h"
@@ -47,7 +48,19 @@ int main(int argc, char** argv)
         QTimer::singleShot(0, &app, &QApplication::quit);
     }
 
+    // Ctrl+C of a window-less run keeps every result already begun.
+    int interruptedBy = 0;
+    InterruptWatcher* watcher = nullptr;
+    if (plan.noWindow) {
+        watcher = new InterruptWatcher(&app);
+        QObject::connect(watcher, &InterruptWatcher::interrupted, body, [body, &interruptedBy](int signo) {
+            interruptedBy = signo;
+            body->interruptRun();
+        });
+    }
+
     const int rc = app.exec();
     delete body;
-    return rc;
+    delete watcher;
+    return interruptedBy ? 128 + interruptedBy : rc;
 }

@@ -6,6 +6,8 @@
 # back projection. The back projection time is the program's own per-slice
 # measurement (configuration key slice_timing 1), summed over the slices
 # and divided by the workers that ran them side by side.
+# Runs twice: PNG images at the image writer's default compression, then at
+# zlib level 1 (configuration key png_compression 1).
 #   bench/end_to_end.sh [build dir]     (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +21,6 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 "$build/tools/fenu2-phantom" -W 1024 -H 32 -n 720 -c 511.5 -o phantom > /dev/null
 
-echo "slice_timing 1" > config.cfg
 cat > run.bat <<'EOF'
 ct_rot_ax_is_h            0
 ct_cor                    511.5
@@ -38,25 +39,38 @@ auto_save_image_path      out/img
 calc_exec
 EOF
 
-start=$(date +%s.%N)
-"$build/fenu2" -nw -e -b run.bat -x > console.txt 2> diagnostics.txt
-end=$(date +%s.%N)
+# $1: the configuration's png_compression, empty for the default.
+run_once() {
+  rm -rf out
+  echo "slice_timing 1" > config.cfg
+  if [ -n "$1" ]; then echo "png_compression $1" >> config.cfg; fi
+  local start end
+  start=$(date +%s.%N)
+  "$build/fenu2" -nw -e -b run.bat -x > console.txt 2> diagnostics.txt
+  end=$(date +%s.%N)
 
-saved=$(find out -name '*.dat' | wc -l)
-images=$(find out -name '*.png' | wc -l)
-workers=$(nproc)
-summary=$(grep '^Reconstruction run ended' console.txt)
-# "Reconstruction run ended: 16 slices, 9.87 s, back projection 15.2 s in all"
-slices=$(sed -E 's/.*: ([0-9]+) slices.*/\1/' <<< "$summary")
-run=$(sed -E 's/.*slices, ([0-9.e+-]+) s.*/\1/' <<< "$summary")
-bp=$(sed -E 's/.*back projection ([0-9.e+-]+) s.*/\1/' <<< "$summary")
+  local saved images workers summary slices run bp pngbytes
+  saved=$(find out -name '*.dat' | wc -l)
+  images=$(find out -name '*.png' | wc -l)
+  pngbytes=$(find out -name '*.png' -printf '%s\n' | awk '{ s += $1 } END { print s }')
+  workers=$(nproc)
+  summary=$(grep '^Reconstruction run ended' console.txt)
+  # "Reconstruction run ended: 16 slices, 9.87 s, back projection 15.2 s in all"
+  slices=$(sed -E 's/.*: ([0-9]+) slices.*/\1/' <<< "$summary")
+  run=$(sed -E 's/.*slices, ([0-9.e+-]+) s.*/\1/' <<< "$summary")
+  bp=$(sed -E 's/.*back projection ([0-9.e+-]+) s.*/\1/' <<< "$summary")
 
-awk -v s="$slices" -v run="$run" -v bp="$bp" -v w="$workers" -v t0="$start" -v t1="$end" \
-    -v dat="$saved" -v png="$images" 'BEGIN {
-  total = t1 - t0
-  printf "slices %d (%d data files, %d images), workers %d\n", s, dat, png, w
-  printf "reconstruction run: %.3f s, %.2f slices/s\n", run, s / run
-  printf "whole program (start, load 720 files, run, last file written): %.3f s, %.2f slices/s\n", total, s / total
-  printf "back projection: %.3f s over all slices, %.3f s of wall time on %d workers\n", bp, bp / w, w
-  printf "share outside the back projection: run %.1f %%, whole program %.1f %%\n", 100 * (1 - bp / w / run), 100 * (1 - bp / w / total)
-}'
+  echo "== PNG compression: ${1:-default}"
+  awk -v s="$slices" -v run="$run" -v bp="$bp" -v w="$workers" -v t0="$start" -v t1="$end" \
+      -v dat="$saved" -v png="$images" -v pngb="$pngbytes" 'BEGIN {
+    total = t1 - t0
+    printf "slices %d (%d data files, %d images of %.0f kB on average), workers %d\n", s, dat, png, pngb / png / 1000, w
+    printf "reconstruction run: %.3f s, %.2f slices/s\n", run, s / run
+    printf "whole program (start, load 720 files, run, last file written): %.3f s, %.2f slices/s\n", total, s / total
+    printf "back projection: %.3f s over all slices, %.3f s of wall time on %d workers\n", bp, bp / w, w
+    printf "share outside the back projection: run %.1f %%, whole program %.1f %%\n", 100 * (1 - bp / w / run), 100 * (1 - bp / w / total)
+  }'
+}
+
+run_once ""
+run_once 1

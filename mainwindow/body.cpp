@@ -158,6 +158,10 @@ void Body::fillPages()
 void Body::createWorkers(int count)
 {
     dataSaver = new DataSaver;
+    bool levelGiven = false;
+    const int pngLevel = options().valueNoCase(QStringLiteral("png_compression"), QString()).toInt(&levelGiven);
+    if (levelGiven)
+        dataSaver->setPngCompression(pngLevel);
     dataSaverThread = startedThread(dataSaver, QStringLiteral("DataSaver"));
 
     handedOut.fill(false, count);

@@ -122,6 +122,11 @@ public:
     // soon as no reconstruction run or load is going on any more and the
     // saver has written every result handed to it.
     void endWithBatchRun();
+    // An interrupt of a window-less run: the batch stops, no new slice is
+    // handed out or load awaited, and the program ends (finishing()) once
+    // the slices already started are done and saved.
+    void interruptRun();
+    bool wasInterrupted() const { return interrupted; }
     // Returns once the batch thread has handled every request sent to it.
     void syncBatch();
     // The batch waits for the loader (a command started a load).
@@ -306,6 +311,7 @@ private:
     bool batchLoadRunning = false;
     bool endWhenBatchEnds = false;
     bool batchEnded = false;
+    bool interrupted = false;
     bool consoleProgress = false;
     bool slicesTimed = false;
     int slicesDone = 0;

@@ -284,6 +284,9 @@ void Body::noSeqPanel(const BatchCmd& cmd, const char* what) const
 
 void Body::batchExCmd(BatchCmd cmd)
 {
+    // A line the batch sent before it heard of the interrupt.
+    if (interrupted)
+        return;
     switch (execCmd(cmd, true)) {
     case CmdEnd::Done:
         emit callBatchCheckEnd();
@@ -322,11 +325,30 @@ void Body::checkBatchEnd()
 {
     if (!endWhenBatchEnds || !batchEnded)
         return;
-    if (running || startPending || startAfterLoad || loading || deferredLoad || anyWorkerBusy())
+    // An interrupted run waits for results only, not for loads.
+    const bool loadPending = startPending || startAfterLoad || loading || deferredLoad;
+    if (running || anyWorkerBusy() || (loadPending && !interrupted))
         return;
     endWhenBatchEnds = false;
     drainSaver();
     emit finishing();
+}
+
+void Body::interruptRun()
+{
+    if (interrupted)
+        return;
+    interrupted = true;
+    consoleLine(tr("Interrupted: the slices already started are finished and saved; interrupt again to quit at once"));
+    if (batch)
+        QMetaObject::invokeMethod(batch, &Batch::batchStop);
+    if (running)
+        stopCalcCt();
+    else if (startPending || startAfterLoad)
+        cancelPendingStart();
+    endWhenBatchEnds = true;
+    batchEnded = true;
+    checkBatchEnd();
 }
 
 void Body::drainSaver()

@@ -85,13 +85,17 @@ void DataSaver::saveImg(SavingImg* img)
         return;
     for (const QString& f : prepareFiles(*img, QStringLiteral("png"))) {
         QImageWriter writer(f, "png");
-        // zlib's fastest level: the saver shares the cores with the workers,
-        // and the default level costs several times the time for a few
-        // per cent of file size.
-        writer.setQuality(80);
+        if (pngLevel >= 0 && pngLevel <= 9)
+            writer.setQuality(pngQualityFor(pngLevel));
         if (!writer.write(img->img))
             qDebug().noquote() << QStringLiteral("Can't save image file : %1").arg(f);
     }
+}
+
+int DataSaver::pngQualityFor(int level)
+{
+    // The PNG writer turns quality q into level (100 - q) * 9 / 91.
+    return 100 - (level * 91 + 8) / 9;
 }
 
 void DataSaver::saveImgWDiscard(SavingImg* img)

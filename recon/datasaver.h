@@ -24,6 +24,12 @@ public:
     // folder and/or the slice folder, or the base directory itself.
     static QStringList targetDirs(const SavingRecord& r, bool inSubFolders, bool ofEnergy, bool ofSlice);
 
+    // zlib level 0..9 for the PNG images; anything else keeps the image
+    // writer's default. Set before the saver's thread starts.
+    void setPngCompression(int level) { pngLevel = level; }
+    // The image writer's quality that gives zlib level `level`.
+    static int pngQualityFor(int level);
+
 public slots:
     void saveDataWDiscard(SavingData* data);
     void saveData(SavingData* data);
@@ -37,4 +43,5 @@ private:
     bool inSub = true;
     bool subOfEnergy = false;
     bool subOfSlice = true;
+    int pngLevel = -1;
 };

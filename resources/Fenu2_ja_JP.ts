@@ -235,6 +235,10 @@
         <source>, back projection %1 s</source>
         <translation>、逆投影 %1 秒</translation>
     </message>
+    <message>
+        <source>Interrupted: the slices already started are finished and saved; interrupt again to quit at once</source>
+        <translation>中断しました: 計算中のスライスは最後まで計算して保存します。もう一度中断するとすぐに終了します</translation>
+    </message>
 </context>
 <context>
     <name>CBarUI</name>

@@ -290,7 +290,6 @@ void TstBodyRuns::runEndsOnce_data()
     QTest::addColumn<int>("images");
     QTest::newRow("no images") << "workers" << false << 31.5 << 0 << 0 << 0 << 0;
     QTest::newRow("CoR 0.5") << "workers" << true << 0.5 << 0 << 0 << 0 << 0;
-    QTest::newRow("CoR beyond the image") << "workers" << true << 70.0 << 0 << 0 << 0 << 0;
     QTest::newRow("CoR leaving no grid") << "workers" << true << 63.0 << 0 << 0 << 0 << 0;
     QTest::newRow("slices outside the image") << "workers" << true << 31.5 << 200 << 0 << 0 << 4;
     QTest::newRow("negative slices") << "workers" << true << 31.5 << -2 << 0 << 0 << 4;

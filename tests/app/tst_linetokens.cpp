@@ -25,7 +25,6 @@ void TstLineTokens::comments_data()
     QTest::newRow("mixed quote kinds close each other") << "a 'b\" # c" << "a 'b\" " << " c" << false;
     QTest::newRow("first hash wins") << "a # b # c" << "a " << " b # c" << false;
     QTest::newRow("indented comment") << "\t  # DataRoot /a" << "\t  " << " DataRoot /a" << true;
-    QTest::newRow("empty quotes are text") << "\"\"" << "\"\"" << "" << false;
     QTest::newRow("blanks") << " \t " << " \t " << "" << true;
 }
 
@@ -50,7 +49,6 @@ void TstLineTokens::takeItem_data()
     const QString open = QStringLiteral("In a line [%1] item is started from quote but not ended by quote");
     const QString close = QStringLiteral("In a line [%1] item is started from not quote but ended by quote");
     QTest::newRow("leading blanks") << "   abc  def" << "abc" << "  def" << "";
-    QTest::newRow("tab separated") << "\tkey\tvalue" << "key" << "\tvalue" << "";
     QTest::newRow("quoted hugging next item") << "\"a\"b c" << "a" << "b c" << "";
     QTest::newRow("quote in the middle is text") << "a\"b c" << "a\"b" << " c" << "";
     QTest::newRow("unclosed quote") << "  \"a b  " << "a b  " << "" << open.arg("  \"a b  ");

@@ -121,18 +121,13 @@ void TstBatch::run_data()
         << "a 1\nb \"x y\" z\nc" << "" << QStringList{"a|1", "b|x y|z", "c"};
     QTest::newRow("comments and blank-only lines")
         << "# head\n\na 1 # note\n   \nb" << "" << QStringList{"a|1", "", "b"};
-    QTest::newRow("only comments") << "# only\n\n#\n" << "" << QStringList{};
     QTest::newRow(":STOP") << "a\n:STOP\nb" << "" << QStringList{"a"};
     QTest::newRow("longer name is no control word") << ":endx\nb" << "" << QStringList{":endx", "b"};
-    QTest::newRow(":echo goes on") << "a\n:echo x\n:ECHO y\nb" << "" << QStringList{"a", "b"};
     QTest::newRow(":GOTO to the first of two labels")
         << ":GoTo :x\nskipped\n:x 1\nb\n:x 2" << "" << QStringList{":x|1", "b", ":x|2"};
     QTest::newRow("label case matters") << "a\n:goto :loop\nb\n:Loop\nc" << ""
                                          << QStringList{"a", "b", ":Loop", "c"};
-    QTest::newRow("missing label falls through") << "a\n:goto nowhere\nb" << "" << QStringList{"a", "b"};
     QTest::newRow(":ifng passed on when not taken") << ":IFNG a 1\nb" << "" << QStringList{":IFNG|a|1", "b"};
-    QTest::newRow(":ifng :end after the last set")
-        << "seq_exec_next\n:ifng :end\nb" << "f" << QStringList{"seq_exec_next"};
     QTest::newRow("untaken :ifok resets the result")
         << "seq_exec_next\n:ifok :goto :top\n:ifng :end\nafter" << "f"
         << QStringList{"seq_exec_next", ":ifok|:goto|:top", ":ifng|:end", "after"};
@@ -145,9 +140,7 @@ void TstBatch::run_data()
     QTest::newRow("continuations joined")
         << "images_load /d \\\n  *.img \\  \nx\\\ny\nb" << "" << QStringList{"images_load|/d|*.img|xy", "b"};
     QTest::newRow("continuation mark before a comment") << "a \\ # more\nb" << "" << QStringList{"a|b"};
-    QTest::newRow("continuation into a comment line") << "a \\\n# note\nb" << "" << QStringList{"a", "b"};
     QTest::newRow("backslash inside, doubled at the end") << "a\\b c\\\\\nd" << "" << QStringList{"a\\b|c\\d"};
-    QTest::newRow("continuation on the last line") << "a\nb \\" << "" << QStringList{"a", "b"};
     QTest::newRow("windows line ends") << "a 1\r\nb\r\n" << "" << QStringList{"a|1", "b"};
 }
 

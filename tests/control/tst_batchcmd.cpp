@@ -49,14 +49,11 @@ void TstBatchCmd::argReadings_data()
     QTest::addColumn<bool>("asFlag");
     QTest::addColumn<double>("asReal");
     QTest::newRow("one") << "1" << 1 << true << 1.0;
-    QTest::newRow("negative") << "-5" << -5 << false << -5.0;
     QTest::newRow("real is no int") << "12.5" << 0 << false << 12.5;
     QTest::newRow("1.0 is not a flag") << "1.0" << 0 << false << 1.0;
     QTest::newRow("trailing junk") << "5abc" << 0 << false << 0.0;
-    QTest::newRow("decimal comma") << "12,5" << 0 << false << 0.0;
     QTest::newRow("above int range") << "2147483648" << 0 << false << 2147483648.0;
     QTest::newRow("real overflow") << "1e400" << 0 << false << 0.0;
-    QTest::newRow("inf") << "inf" << 0 << false << 0.0;
     QTest::newRow("empty") << "" << 0 << false << 0.0;
 }
 

@@ -6,24 +6,17 @@
 #include "input/selectaimgfile.h"
 #include "input/selectdatafiles.h"
 #include "mainwindow/body.h"
-#include "mainwindow/framing/closablebase.h"
 #include "mainwindow/framing/popdockbase.h"
 #include "mainwindow/framing/seekctrl.h"
-#include "recon/ctcalc.h"
-#include "recon/ctcalc2ui.h"
 #include "recon/procctrl.h"
 #include "tests/display/mouseevents.h"
+#include "tests/support/bodyfixtures.h"
 #include "tests/support/testutil.h"
 #include "tools/itexwriter.h"
 
-#include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSignalSpy>
 #include <QTabWidget>
-#include <QTemporaryDir>
-#include <QThread>
-#include <QtTest>
 
 #include <memory>
 
@@ -36,14 +29,12 @@ class TstBody : public QObject
     Q_OBJECT
 
 private slots:
-    void loaderSkipsBadFiles_data();
-    void loaderSkipsBadFiles();
+    void loaderKeepsGoodFiles_data();
+    void loaderKeepsGoodFiles();
     void newSetConditions_data();
     void newSetConditions();
     void loadAndRunWaitForEachOther_data();
     void loadAndRunWaitForEachOther();
-    void panelModes_data();
-    void panelModes();
     void i0FileByEnergy_data();
     void i0FileByEnergy();
     void clicksOnRawImage_data();
@@ -64,27 +55,23 @@ QStringList makeFiles(const QTemporaryDir& dir, const QStringList& specs)
     for (const QString& spec : specs) {
         const QStringList p = spec.split(QLatin1Char(':'));
         paths << dir.filePath(p[0]);
-        if (p[0].endsWith(QLatin1String(".txt"))) {
-            QFile f(paths.last());
-            f.open(QIODevice::WriteOnly);
+        QFile f(paths.last());
+        if (p[0].endsWith(QLatin1String(".txt")) && f.open(QIODevice::WriteOnly))
             f.write("not an image");
-        }
         if (p.size() < 2)
             continue;
-        const int w = p[1].section(QLatin1Char('x'), 0, 0).toInt();
-        const int h = p[1].section(QLatin1Char('x'), 1, 1).toInt();
         ItexHeader hd;
-        hd.width = uint16_t(w);
-        hd.height = uint16_t(h);
-        hd.frameCount = uint16_t(p.value(2, QStringLiteral("1")).toInt());
+        hd.width = p[1].section(QLatin1Char('x'), 0, 0).toUShort();
+        hd.height = p[1].section(QLatin1Char('x'), 1, 1).toUShort();
+        hd.frameCount = p.value(2, QStringLiteral("1")).toUShort();
         QVector<QByteArray> frames;
-        QVector<uint16_t> px(w * h);
-        for (int f = 0; f < p.value(3, QString::number(hd.frameCount)).toInt(); ++f) {
+        QVector<uint16_t> px(hd.width * hd.height);
+        for (int k = 0; k < p.value(3, QString::number(hd.frameCount)).toInt(); ++k) {
             for (int i = 0; i < px.size(); ++i)
-                px[i] = uint16_t(1000 + 10 * f + i % w);
+                px[i] = uint16_t(1000 + 10 * k + i % hd.width);
             frames << itexFrameU16(px);
         }
-        writeItexFile(paths.last(), hd, itexComment(w, h, 1.0), frames);
+        writeItexFile(paths.last(), hd, itexComment(hd.width, hd.height, 1.0), frames);
     }
     return paths;
 }
@@ -123,57 +110,58 @@ QString framePoints(const Body& b, QString script)
     return script;
 }
 
-// "x0,z0,x1,z1 x0,z0,x1,z1" (calculation, display region) in whole pixels
-// when every reconstruction panel agrees, else empty.
-QString sharedRegions(const Body& b)
-{
-    QList<CtResPanel*> panels{b.ctCalcPanel()};
-    for (CtCalc2Ui* p : b.workerPanels())
-        panels << p;
-    QSet<QString> seen;
-    for (const CtResPanel* p : panels) {
-        QStringList v;
-        for (const CalcRegion& r : {p->calcRegion(), p->dispRegion()})
-            v << QStringLiteral("%1,%2,%3,%4").arg(std::floor(r.x0)).arg(std::floor(r.z0)).arg(std::floor(r.x1)).arg(std::floor(r.z1));
-        seen << v.join(QLatin1Char(' '));
-    }
-    return seen.size() == 1 ? *seen.begin() : QString();
-}
-
 } // namespace
 
-void TstBody::loaderSkipsBadFiles_data()
+// Files handed over by the data-file panel as new, added ("add": handed
+// over twice) or repeated ("multi N": the first file N times).
+void TstBody::loaderKeepsGoodFiles_data()
 {
     QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("mode");
     QTest::addColumn<QStringList>("entries");
     QTest::addColumn<QString>("diagnostic");
     QTest::addColumn<int>("diagnostics");
-
-    QTest::newRow("second of another size") << QStringList{"a.img:8x4", "b.img:6x4", "c.img:8x4"}
-                                            << QStringList{"a.img", "c.img"} << "Mismatch image size" << 1;
-    QTest::newRow("sequence, then single") << QStringList{"s.his:8x4:4", "e.img:8x4"}
+    const QString size = QStringLiteral("Mismatch image size");
+    const QStringList ab{"a.img:8x4", "b.img:8x4"};
+    QTest::newRow("second of another size") << QStringList{"a.img:8x4", "b.img:6x4", "c.img:8x4"} << "new"
+                                            << QStringList{"a.img", "c.img"} << size << 1;
+    QTest::newRow("sequence, then single") << QStringList{"s.his:8x4:4", "e.img:8x4"} << "new"
                                            << QStringList{"s.his(0)", "s.his(1)", "s.his(2)", "s.his(3)", "e.img"}
-                                           << "Mismatch image size" << 0;
-    QTest::newRow("sequence cut short") << QStringList{"s.his:8x4:4:2", "e.img:8x4"}
+                                           << size << 0;
+    QTest::newRow("sequence cut short") << QStringList{"s.his:8x4:4:2", "e.img:8x4"} << "new"
                                         << QStringList{"s.his(0)", "s.his(1)", "e.img"} << "Frame " << 2;
-    QTest::newRow("unknown type, missing file") << QStringList{"t.txt", "gone.img", "e.img:8x4"}
+    QTest::newRow("unknown type, missing file") << QStringList{"t.txt", "gone.img", "e.img:8x4"} << "new"
                                                 << QStringList{"e.img"} << "Unknown file type" << 2;
+    QTest::newRow("add keeps the earlier images") << ab << "add" << QStringList{"a.img", "b.img", "a.img", "b.img"}
+                                                  << size << 0;
+    QTest::newRow("multi repeats the first file") << ab << "multi 3" << QStringList(3, "a.img") << size << 0;
+    QTest::newRow("multi of no number loads nothing") << ab << "multi x" << QStringList() << size << 0;
 }
 
-void TstBody::loaderSkipsBadFiles()
+void TstBody::loaderKeepsGoodFiles()
 {
     QFETCH(QStringList, files);
+    QFETCH(QString, mode);
     QFETCH(QStringList, entries);
     QFETCH(QString, diagnostic);
     QFETCH(int, diagnostics);
     QTemporaryDir dir;
     Body b(nullptr, 1);
+    SelectDataFiles* panel = b.ctFiles();
+    panel->setMulti(mode.startsWith(QLatin1String("multi")));
+    panel->findChild<QLineEdit*>(QStringLiteral("MultiTimes"))->setText(mode.section(QLatin1Char(' '), 1));
+    panel->setNewOnLoad(mode != QLatin1String("add"));
+    const QStringList paths = makeFiles(dir, files);
+    QSignalSpy loaded(&b, &Body::finishedLoadingCTFiles);
     MessageCapture messages;
-    QVERIFY(load(b, makeFiles(dir, files)));
-    QCOMPARE(fileNames(b.ctFiles()->entries()), entries);
+    for (int k = mode == QLatin1String("add") ? 2 : 1; k > 0; --k) {
+        panel->handOver(paths);
+        QVERIFY(loaded.wait(20000));
+    }
+    QCOMPARE(fileNames(panel->entries()), entries);
     QCOMPARE(b.imageSet()->count(), int(entries.size()));
     QCOMPARE(messages.count(diagnostic), diagnostics);
-    QCOMPARE(b.seeker()->maximum(), int(entries.size()) - 1);
+    QCOMPARE(b.seeker()->maximum(), std::max(0, int(entries.size()) - 1));
 }
 
 void TstBody::newSetConditions_data()
@@ -219,7 +207,6 @@ void TstBody::newSetConditions()
     b.cRUpdated(0, 0, 44, 44);
     b.dRUpdated(0, 0, 44, 44);
     QVERIFY(load(b, makeFiles(dir, {"c.img:1000x600", "d.img:1000x600", "e.img:1000x600"})));
-    QCOMPARE(b.imageSet()->count(), 3);
     QCOMPARE(state(), second);
     QCOMPARE(p->dataSetImages(), 3);
 }
@@ -263,48 +250,6 @@ void TstBody::loadAndRunWaitForEachOther()
     QCOMPARE(b.imageSet()->count(), 20);
 }
 
-void TstBody::panelModes_data()
-{
-    QTest::addColumn<bool>("multi");
-    QTest::addColumn<QString>("times");
-    QTest::addColumn<bool>("addSecond");
-    QTest::addColumn<QStringList>("entries"); // after two selections of a, b, c
-
-    QTest::newRow("multi-times repeats the first file") << true << "4" << false << QStringList(4, "a.img");
-    QTest::newRow("multi-times of no number loads nothing") << true << "x" << false << QStringList{};
-    QTest::newRow("add keeps the earlier images") << false << "180" << true
-                                                  << QStringList{"a.img", "b.img", "c.img", "a.img", "b.img", "c.img"};
-    QTest::newRow("new replaces them") << false << "180" << false << QStringList{"a.img", "b.img", "c.img"};
-}
-
-void TstBody::panelModes()
-{
-    QFETCH(bool, multi);
-    QFETCH(QString, times);
-    QFETCH(bool, addSecond);
-    QFETCH(QStringList, entries);
-    QTemporaryDir dir;
-    Body b(nullptr, 1);
-    SelectDataFiles* panel = b.ctFiles();
-    const QStringList files = makeFiles(dir, {"a.img:8x4", "b.img:8x4", "c.img:8x4"});
-    QSignalSpy loaded(&b, &Body::finishedLoadingCTFiles);
-    panel->setMulti(multi);
-    panel->findChild<QLineEdit*>(QStringLiteral("MultiTimes"))->setText(times);
-    for (bool second : {false, true}) {
-        panel->setNewOnLoad(!(second && addSecond));
-        panel->handOver(files);
-        QVERIFY(loaded.wait(20000));
-    }
-    QCOMPARE(fileNames(panel->entries()), entries);
-    QCOMPARE(b.imageSet()->count(), int(entries.size()));
-
-    // The auto-save selectors choose places to save: the folder is made.
-    for (SelectAFile* s : {b.imageSaveDirSelector(), b.dataSaveDirSelector()}) {
-        s->fileSelected0(dir.filePath(s->objectName() + QStringLiteral("/x/c.dat")));
-        QVERIFY(QFileInfo(s->filePath()).isDir() && s->filePath().endsWith(QLatin1String("/x")) && s->name() == "c");
-    }
-}
-
 void TstBody::i0FileByEnergy_data()
 {
     QTest::addColumn<QStringList>("names");
@@ -331,7 +276,6 @@ void TstBody::i0FileByEnergy()
     b.i0FileList()->handOver(makeFiles(dir, specs));
     const int withEnergy = int(names.size()) - messages.count(QStringLiteral("No energy in I0 file name"));
     QCOMPARE(b.i0FileList()->count(), withEnergy);
-    QCOMPARE(b.i0Energies().size(), withEnergy);
 
     b.setDataSetEnergy(energy);
     b.setI0FileFromList();
@@ -340,9 +284,6 @@ void TstBody::i0FileByEnergy()
     // workers that read it at the same time.
     const ImgData* i0 = b.imageSet()->i0();
     QVERIFY(i0 && i0 == b.i0ImgSel()->image() && i0->inMemory);
-    // "Show Img" brings the I0 tab to the front.
-    b.i0ImgSel()->findChild<QAbstractButton*>(QStringLiteral("ShowImg"))->click();
-    QCOMPARE(b.imgsTab()->tabText(b.imgsTab()->currentIndex()), QStringLiteral("I0 Image"));
 }
 
 void TstBody::clicksOnRawImage_data()

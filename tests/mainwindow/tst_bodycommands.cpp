@@ -12,7 +12,6 @@
 #include "tools/phantom.h"
 
 #include <QAbstractButton>
-#include <QFileDialog>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QtTest>
@@ -29,7 +28,6 @@ private slots:
     void commands_data();
     void commands();
     void setupRoundTrip();
-    void setupDialogs();
     void batchRules_data();
     void batchRules();
     void loadHoldsBatch_data();
@@ -104,10 +102,6 @@ QString TstBodyCommands::state(Body& b, const QString& probe)
         return QString("%1 auto %2").arg(button(b, "SelectCt2")->isChecked() ? "ct2" : "ct1").arg(p->autoExec());
     if (probe == "threads")
         return QString::number(p->threads());
-    if (probe == "multi")
-        return QString("%1 %2").arg(b.ctFiles()->isMulti()).arg(b.ctFiles()->multiTimes());
-    if (probe == "newOnLoad")
-        return QString::number(b.ctFiles()->isNewOnLoad());
     if (probe == "dataPath")
         return b.dataSaveDirSelector()->filePath();
     if (probe == "range")
@@ -125,27 +119,18 @@ void TstBodyCommands::commands_data()
     // Before every row: CoR 7, horizontal axis, 720 images behind the seek
     // control, CT1 with Auto Exec off, tab 0.
     QTest::newRow("upper-case name") << "CT_COR 12.5" << "cor" << "12.5" << 0;
-    QTest::newRow("mixed case, not a number") << "Ct_Cor abc" << "cor" << "0" << 0;
-    QTest::newRow("missing argument") << "ct_cor" << "cor" << "0" << 0;
     QTest::newRow("number with trailing text") << "ct_cor 3x" << "cor" << "0" << 0;
     QTest::newRow("flag 2 is off") << "ct_rot_ax_is_h 2" << "axis" << "v" << 0;
-    QTest::newRow("flag 1") << "ct_rot_ax_is_v 1" << "axis" << "v" << 0;
-    QTest::newRow("flag beyond 32 bits") << "ct_rot_ax_is_v 4294967297" << "axis" << "h" << 0;
     QTest::newRow("seek beyond the last image") << "images_seek 100000" << "seek" << "719" << 0;
     QTest::newRow("negative seek") << "images_seek -3" << "seek" << "0" << 0;
     QTest::newRow("show_ct2 1: 3-D view") << "show_ct2 1" << "tab" << "6" << 0;
     QTest::newRow("show_ct2 beyond the tabs") << "show_ct2 2147483647" << "tab" << "0" << 0;
-    QTest::newRow("show_bg") << "SHOW_BG" << "tab" << "4" << 0;
     QTest::newRow("calc_ct1 0 selects the workers") << "calc_ct1 0" << "engine" << "ct2 auto 0" << 0;
-    QTest::newRow("calc_ct2 0 selects the panel") << "calc_ct2 0" << "engine" << "ct1 auto 0" << 0;
     QTest::newRow("auto exec selects the workers") << "ct_auto_exec 1" << "engine" << "ct2 auto 1" << 0;
     QTest::newRow("threads beyond the workers") << "ct_threads 999" << "threads" << "2" << 0;
-    QTest::newRow("multi count not a number") << "images_multi 1 abc" << "multi" << "1 0" << 0;
-    QTest::newRow("add on load") << "images_add_on_load 1" << "newOnLoad" << "0" << 0;
     QTest::newRow("save path: the directory itself")
         << QString("auto_save_data_path \"%1\"").arg(tmp.filePath("a b/c")) << "dataPath" << tmp.filePath("a b/c") << 0;
     QTest::newRow("unknown command") << "ct_corr 5" << "cor" << "7" << 0;
-    QTest::newRow("comment line") << "#ct_cor 5" << "cor" << "7" << 0;
     QTest::newRow("no data-directory panel") << "seq_exec_set" << "cor" << "7" << 1;
 }
 
@@ -248,28 +233,6 @@ void TstBodyCommands::setupRoundTrip()
     QCOMPARE(savedBy(b2, "c.cfg"), head + noImages);
     QVERIFY(button(b2, "SelectCt2")->isChecked());
     QCOMPARE(b2.dataSaveDirSelector()->filePath(), tmp.filePath("dat out"));
-    QCOMPARE(b2.procCtrlPanel()->recordedSlice2(), 19);
-    QVERIFY(b2.i0ImgSel()->image());
-}
-
-void TstBodyCommands::setupDialogs()
-{
-    Body b(nullptr, 2);
-    QPointer<QFileDialog> previous;
-    for (const bool save : {true, false}) {
-        save ? b.showSaveSetupD() : b.showLoadSetupD();
-        QFileDialog* d = b.setupDialog();
-        QVERIFY(d && previous.isNull()); // made anew, the previous one gone
-        previous = d;
-        QVERIFY(!d->isModal());
-        QCOMPARE(d->nameFilters(), (QStringList{"*.cfg", "*.*"}));
-        QCOMPARE(QDir(d->directory()).absolutePath(), QDir(dataRoot()).absolutePath());
-        QCOMPARE(d->acceptMode(), save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        // Saved with CoR 9, loaded back over CoR 1.
-        b.procCtrlPanel()->setCor(save ? 9 : 1);
-        emit d->fileSelected(tmp.filePath("dialog.cfg"));
-    }
-    QCOMPARE(b.procCtrlPanel()->cor(), 9.0);
 }
 
 void TstBodyCommands::batchRules_data()
@@ -279,11 +242,6 @@ void TstBodyCommands::batchRules_data()
     // The range starts as 0 0 1.
     QTest::newRow(":ifng after the last set, then reset by the command")
         << "seq_exec_next\n:ifng ct_slice_from 3\n:ifng ct_slice_to 4\n:ifok ct_slice_step 5" << "3 0 5";
-    QTest::newRow(":ifok not taken after the last set")
-        << "SEQ_EXEC_NEXT\n:ifok ct_slice_from 3\nct_slice_to 4" << "0 4 1";
-    QTest::newRow("loop ended by :ifng :end")
-        << ":top\nct_slice_step 2\nseq_exec_next\n:ifng :end\n:goto :top\nct_slice_to 9" << "0 0 2";
-    QTest::newRow(":goto a missing label falls through") << ":goto :none\nct_slice_to 6" << "0 6 1";
     QString many;
     for (int i = 0; i < 100000; ++i)
         many += QString("ct_slice_to %1\n").arg(i);

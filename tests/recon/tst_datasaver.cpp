@@ -29,6 +29,7 @@ private slots:
     void savedFiles();
     void failuresAreReportedAndNothingElseIsLost_data();
     void failuresAreReportedAndNothingElseIsLost();
+    void pngCompressionLevels();
 };
 
 namespace {
@@ -188,5 +189,31 @@ void TstDataSaver::failuresAreReportedAndNothingElseIsLost()
     QCOMPARE(SavingRecord::live(), liveBefore);
 }
 
+
+// The zlib level reaches the PNG writer through its quality scale; a wrong
+// mapping would silently store images uncompressed or slowly.
+void TstDataSaver::pngCompressionLevels()
+{
+    QTemporaryDir tmp;
+    const QImage img = greyImage(256, 256);
+    QMap<int, QByteArray> bytes;
+    for (int level : {-1, 0, 1, 6, 9, 10}) {
+        DataSaver saver;
+        saver.setSubFolders(false, false, false);
+        saver.setPngCompression(level);
+        const QString dir = tmp.filePath(QString::number(level));
+        SavingImg* r = makeSavingImg(settings(dir, "", "T"), 1, img);
+        saver.saveImgWDiscard(r);
+        bytes[level] = fileBytes(dir + "/T-00001.png");
+        QImage back;
+        QVERIFY(back.loadFromData(bytes[level], "png"));
+        QCOMPARE(back.convertToFormat(QImage::Format_Grayscale8), img);
+    }
+    QVERIFY(bytes[0].size() > img.width() * img.height()); // stored
+    QVERIFY(bytes[1].size() < bytes[0].size() / 2);
+    QVERIFY(bytes[9].size() <= bytes[6].size());
+    QCOMPARE(bytes[6], bytes[-1]); // the writer's default is level 6
+    QCOMPARE(bytes[10], bytes[-1]);
+}
 QTEST_MAIN(TstDataSaver)
 #include "tst_datasaver.moc"

@@ -4,10 +4,12 @@
 # workers with automatic saving of data and images, fenu2 with no window.
 # Reports slices per second and the share of wall time spent outside the
 # back projection. The back projection time is the program's own per-slice
-# measurement (configuration key slice_timing 1), summed over the slices
-# and divided by the workers that ran them side by side.
-# Runs twice: PNG images at the image writer's default compression, then at
-# zlib level 1 (configuration key png_compression 1).
+# measurement (CPU time of the worker's thread in the back projection,
+# printed with the configuration key slice_timing 1), summed over the
+# slices and divided by the workers that ran them side by side.
+# Runs PNG images at the image writer's default compression, then at zlib
+# level 1 (configuration key png_compression 1), then level 1 without the
+# data files, to show what writing the data text costs.
 #   bench/end_to_end.sh [build dir]     (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,14 +41,16 @@ auto_save_image_path      out/img
 calc_exec
 EOF
 
-# $1: the configuration's png_compression, empty for the default.
+# $1: the configuration's png_compression, empty for the default;
+# $2: "nodata" to save images only.
 run_once() {
   rm -rf out
+  if [ "${2:-}" = nodata ]; then sed 's/^auto_save_data .*/auto_save_data 0/' run.bat > this.bat; else cp run.bat this.bat; fi
   echo "slice_timing 1" > config.cfg
   if [ -n "$1" ]; then echo "png_compression $1" >> config.cfg; fi
   local start end
   start=$(date +%s.%N)
-  "$build/fenu2" -nw -e -b run.bat -x > console.txt 2> diagnostics.txt
+  "$build/fenu2" -nw -e -b this.bat -x > console.txt 2> diagnostics.txt
   end=$(date +%s.%N)
 
   local saved images workers summary slices run bp pngbytes
@@ -60,11 +64,11 @@ run_once() {
   run=$(sed -E 's/.*slices, ([0-9.e+-]+) s.*/\1/' <<< "$summary")
   bp=$(sed -E 's/.*back projection ([0-9.e+-]+) s.*/\1/' <<< "$summary")
 
-  echo "== PNG compression: ${1:-default}"
+  echo "== PNG compression: ${1:-default}${2:+, $2}"
   awk -v s="$slices" -v run="$run" -v bp="$bp" -v w="$workers" -v t0="$start" -v t1="$end" \
       -v dat="$saved" -v png="$images" -v pngb="$pngbytes" 'BEGIN {
     total = t1 - t0
-    printf "slices %d (%d data files, %d images of %.0f kB on average), workers %d\n", s, dat, png, pngb / png / 1000, w
+    printf "slices %d (%d data files, %d images of %.0f kB on average), workers %d\n", s, dat, png, png ? pngb / png / 1000 : 0, w
     printf "reconstruction run: %.3f s, %.2f slices/s\n", run, s / run
     printf "whole program (start, load 720 files, run, last file written): %.3f s, %.2f slices/s\n", total, s / total
     printf "back projection: %.3f s over all slices, %.3f s of wall time on %d workers\n", bp, bp / w, w
@@ -74,3 +78,4 @@ run_once() {
 
 run_once ""
 run_once 1
+run_once 1 nodata

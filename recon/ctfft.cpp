@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <cfloat>
-#include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstring>
 
@@ -213,6 +213,17 @@ void CtFft::findExtremes()
     vmax = hi;
 }
 
+namespace {
+// CPU time of this thread: time the back projection really ran, not time
+// it waited while the saver or another worker had the core.
+double threadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+} // namespace
+
 bool CtFft::runAll(const HSgm& sgm, const ProcParams& params, const CalcRegion& region)
 {
     isDone = false;
@@ -229,9 +240,9 @@ bool CtFft::runAll(const HSgm& sgm, const ProcParams& params, const CalcRegion& 
         transform(sgm.sgmRow(i), i);
     for (int i = 0; i < m; ++i)
         filter(i, m);
-    const auto bpStart = std::chrono::steady_clock::now();
+    const double bpStart = threadCpuSeconds();
     backProjectAll(m, region, params.startAngle(), params.angleStep());
-    bpSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - bpStart).count();
+    bpSeconds = threadCpuSeconds() - bpStart;
     findExtremes();
     return true;
 }

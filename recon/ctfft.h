@@ -67,7 +67,7 @@ public:
     double min() const { return vmin; }
     double max() const { return vmax; }
     bool done() const { return isDone; }
-    // Wall time of the last runAll's back projection, seconds.
+    // CPU time of the last runAll's back projection on its thread, seconds.
     double lastBackProjectSeconds() const { return bpSeconds; }
 
     // Filtered projection i (N values, with kBpPad zeros on both sides).

@@ -46,16 +46,16 @@ struct Rig {
     Rig()
     {
         body = std::make_unique<Body>(nullptr, 2);
-        PhantomSpec spec;
-        spec.width = 1028;
-        spec.height = kSlices;
-        spec.projections = 720;
-        spec.cor = 513.5;
-        ok = data.load(*body->imageSet(), spec);
+        PhantomSpec ps;
+        ps.width = 1028;
+        ps.height = kSlices;
+        ps.projections = 720;
+        ps.cor = 513.5;
+        ok = data.load(*body->imageSet(), ps);
         ProcCtrl* p = body->procCtrlPanel();
         p->setRotAxIsV(true);
-        p->setCor(spec.cor);
-        p->setDataSetImages(spec.projections);
+        p->setCor(ps.cor);
+        p->setDataSetImages(ps.projections);
         p->setAutoExec(true);
         p->setSliceFrom(0);
         p->setSliceTo(kSlices - 1);

@@ -58,14 +58,14 @@ void TstInterrupt::interruptKeepsBegunSlices()
 {
     QFETCH(int, signo);
     QTemporaryDir dir;
-    PhantomSpec spec;
-    spec.width = 1024;
-    spec.height = 64;
-    spec.projections = 360;
-    spec.cor = 511.5;
+    PhantomSpec ps;
+    ps.width = 1024;
+    ps.height = 64;
+    ps.projections = 360;
+    ps.cor = 511.5;
     PhantomOutput out;
     out.dir = dir.filePath("phantom");
-    QVERIFY(!writePhantomDataSet(Phantom(spec), out).isEmpty());
+    QVERIFY(!writePhantomDataSet(Phantom(ps), out).isEmpty());
     const int slices = 64;
     const QString batch = writeText(dir.filePath("run.bat"),
                                         "ct_rot_ax_is_h 0\nct_cor 511.5\n"

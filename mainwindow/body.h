@@ -215,6 +215,7 @@ private:
     CmdEnd loadHold() const;
     void setCtSel(bool ct1);
     void writeSetup(SetupFileWriter& w) const;
+    void openSetupDialog(bool saving);
     void noSeqPanel(const BatchCmd& cmd, const char* what) const;
 
     void sliceDone(int slice, double backProjectSeconds);

@@ -132,25 +132,24 @@ void Body::loadSetup(QString fname)
 
 void Body::showSaveSetupD()
 {
-    setupSaving = true;
-    QFileDialog* d = setupDlg.renew();
-    d->setWindowTitle(tr("Save Setup"));
-    d->setAcceptMode(QFileDialog::AcceptSave);
-    d->setFileMode(QFileDialog::AnyFile);
-    d->setNameFilters({QStringLiteral("*.cfg"), QStringLiteral("*.*")});
-    d->setDefaultSuffix(QStringLiteral("cfg"));
-    connect(d, &QFileDialog::fileSelected, this, &Body::saveLoadFileSelected);
-    d->show();
+    openSetupDialog(true);
 }
 
 void Body::showLoadSetupD()
 {
-    setupSaving = false;
+    openSetupDialog(false);
+}
+
+void Body::openSetupDialog(bool saving)
+{
+    setupSaving = saving;
     QFileDialog* d = setupDlg.renew();
-    d->setWindowTitle(tr("Load Setup"));
-    d->setAcceptMode(QFileDialog::AcceptOpen);
-    d->setFileMode(QFileDialog::ExistingFile);
+    d->setWindowTitle(saving ? tr("Save Setup") : tr("Load Setup"));
+    d->setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    d->setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     d->setNameFilters({QStringLiteral("*.cfg"), QStringLiteral("*.*")});
+    if (saving)
+        d->setDefaultSuffix(QStringLiteral("cfg"));
     connect(d, &QFileDialog::fileSelected, this, &Body::saveLoadFileSelected);
     d->show();
 }

@@ -76,6 +76,10 @@ void Batch::batchLoad(QString fname)
         qDebug().noquote() << "Can't open batch file" << fname;
         return;
     }
+    if (file.size() > kMaxCommandFileBytes) {
+        qDebug().noquote() << "Batch file too large" << fname;
+        return;
+    }
     QTextStream in(&file);
     QStringList loaded;
     QString joined;

@@ -33,6 +33,10 @@ Q_DECLARE_METATYPE(BatchCmd)
 // call any number of times from any thread; Batch calls it on construction.
 void registerBatchCmdType();
 
+// Batch and setup files are a few thousand lines; anything far larger is a
+// data file picked by mistake and is refused rather than read into memory.
+constexpr qint64 kMaxCommandFileBytes = qint64(64) << 20;
+
 // Readings of one argument text, shared with anyone who holds bare texts.
 int readIntArg(const QString& text);
 double readRealArg(const QString& text);

@@ -105,6 +105,12 @@ QList<BatchCmd> readSetupFile(const QString& fileName, bool* ok)
             *ok = false;
         return cmds;
     }
+    if (file.size() > kMaxCommandFileBytes) {
+        qDebug().noquote() << QStringLiteral("Setup file too large : %1").arg(fileName);
+        if (ok)
+            *ok = false;
+        return cmds;
+    }
     QTextStream in(&file);
     while (!in.atEnd())
         cmds << BatchCmd::parse(in.readLine());

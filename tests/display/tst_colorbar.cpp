@@ -1,6 +1,4 @@
-#include "display/colorbar.h"
 #include "display/colorscale.h"
-#include "tests/display/mouseevents.h"
 
 #include <QtTest>
 #include <cmath>
@@ -29,37 +27,6 @@ class TstColorBar : public QObject
     Q_OBJECT
 
 private slots:
-    // Bar 400 high: a press at y is t = (400 - y) / 400; frame row y shows the grey of t = (399 - y) / 400.
-    void markers_data()
-    {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<double>("lo");
-        QTest::addColumn<double>("hi");
-        QTest::addColumn<QList<int>>("ramp"); // frame row, grey level, ...
-        QTest::newRow("nearer marker is grabbed") << "p10,399 m10,300 r10,300 p10,1 m10,100 r10,100" << 0.25 << 0.75
-                                                  << QList<int>{299, 0, 250, 62, 199, 128, 150, 190, 101, 253};
-        QTest::newRow("lower marker above the upper") << "p10,399 m10,100 r10,100 p10,1 m10,300 r10,300" << 0.75
-                                                      << 0.25 << QList<int>{320, 255, 280, 231, 120, 26, 80, 0};
-        QTest::newRow("dragged past the bar's end") << "p10,390 m10,500 r10,500" << -0.25 << 1.0 << QList<int>{};
-        QTest::newRow("tie grabs nothing") << "p10,200 m10,100 m10,390 r10,390" << 0.0 << 1.0
-                                           << QList<int>{299, 64, 199, 128, 100, 191};
-    }
-    void markers()
-    {
-        QFETCH(QString, script);
-        QFETCH(double, lo);
-        QFETCH(double, hi);
-        QFETCH(QList<int>, ramp);
-        ColorBar bar;
-        bar.resize(30, 400);
-        gesture(&bar, script);
-        QCOMPARE(bar.scale().lo, lo);
-        QCOMPARE(bar.scale().hi, hi);
-        const QImage img = renderOf(&bar);
-        for (int k = 0; k + 1 < ramp.size(); k += 2)
-            for (int x : {0, 29})
-                QCOMPARE(img.pixel(x, ramp[k]), qRgb(ramp[k + 1], ramp[k + 1], ramp[k + 1]));
-    }
 
     void levels_data()
     {

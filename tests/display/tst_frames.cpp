@@ -1,7 +1,5 @@
 #include "display/chcoord.h"
 #include "display/dispa.h"
-#include "display/dispb.h"
-#include "display/mousec.h"
 #include "tests/display/mouseevents.h"
 
 #include <QtTest>
@@ -19,41 +17,6 @@ class TstFrames : public QObject
     Q_OBJECT
 
 private slots:
-    void mouseStatus_data()
-    {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<int>("mods");
-        QTest::addColumn<int>("code");
-        const int S = Qt::ShiftModifier, C = Qt::ControlModifier, A = Qt::AltModifier, R = Qt::RightButton;
-        QTest::newRow("left shift") << int(Qt::LeftButton) << S << 1;
-        QTest::newRow("left ctrl alt") << int(Qt::LeftButton) << (C | A) << 6;
-        QTest::newRow("right all three") << R << (S | C | A) << 15;
-        QTest::newRow("meta and keypad do not count") << R << (S | int(Qt::MetaModifier | Qt::KeypadModifier)) << 9;
-        QTest::newRow("middle") << int(Qt::MiddleButton) << S << 16;
-    }
-    void mouseStatus()
-    {
-        QFETCH(int, button);
-        QFETCH(int, mods);
-        QFETCH(int, code);
-        QCOMPARE(int(MouseC::MStat(Qt::MouseButtons(button), Qt::KeyboardModifiers(mods))), code);
-    }
-
-    // DispB maps x = W, y = H to the range's ends, DispA x = W - 1, y = H - 1; y runs upward in both.
-    void screenAreaOfFrames()
-    {
-        DispB b;
-        DispA a;
-        for (QWidget* w : {static_cast<QWidget*>(&b), static_cast<QWidget*>(&a)}) {
-            w->resize(101, 51);
-            renderOf(w);
-        }
-        b.coord()->setRealCoord(0, 0, 1, 1);
-        a.coord()->setRealCoord(0, 0, 1, 1);
-        QCOMPARE(QPointF(b.coord()->s2rx(101), b.coord()->s2ry(51)), QPointF(1, 0));
-        QCOMPARE(QPointF(a.coord()->s2rx(100), a.coord()->s2ry(50)), QPointF(1, 0));
-        QCOMPARE(b.coord()->s2ry(0), 1.0);
-    }
 
     // Shift + left pans, a plain right drag zooms; the move reports its position in the range before it.
     void drags_data()

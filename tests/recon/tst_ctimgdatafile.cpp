@@ -222,31 +222,6 @@ private slots:
         QVERIFY(!readText(text, &m, !generic));
     }
 
-    void numberFieldsReadAsQtDoes_data()
-    {
-        QTest::addColumn<QByteArray>("x");
-        QTest::addColumn<QByteArray>("value");
-        for (const char* s : {"-0", ".5", "+.5e+2", "0x10", "-inf", "nan", "1e400", "4.9e-324", "1e", "+-1", "1.2.3"})
-            QTest::newRow(s) << QByteArray("1") << QByteArray(s);
-        for (const char* s : {"+1", "2147483648", "1.0", "+"})
-            QTest::newRow(QByteArray("x ").append(s).constData()) << QByteArray(s) << QByteArray("7");
-    }
-
-    void numberFieldsReadAsQtDoes()
-    {
-        QFETCH(QByteArray, x);
-        QFETCH(QByteArray, value);
-        // A wide matrix so that any x the field may read as lands inside.
-        DataMatrix m;
-        QVERIFY(readText("## 240301\n# X-NUM 3\n# Y-NUM 2\n0 0 0\n" + x + " 0 " + value + "\n", &m, true));
-        const int wantX = QString(x).toInt();
-        const double want = QString(value).toDouble();
-        const bool inside = wantX >= 0 && wantX < m.nx;
-        const double got = m.at(inside ? wantX : 1, 0);
-        QVERIFY2(inside ? (got == want || (std::isnan(got) && std::isnan(want))) : got == 0.0 && m.at(0, 0) == 0.0,
-                 qPrintable(QStringLiteral("read %1, Qt reads %2").arg(got).arg(want)));
-    }
-
     void missingFiles()
     {
         MessageCapture cap;

@@ -69,21 +69,6 @@ private slots:
         QCOMPARE(ph.darkImage(), QVector<uint16_t>(40 * 24, 100));
     }
 
-    void commandLine()
-    {
-        QTemporaryDir dir;
-        const ProcessResult ok = runProcess(FENU2_PHANTOM_EXE,
-                                            {"-W", "32", "-H", "8", "-n", "6", "-a", "h", "-c", "3.5", "--tag",
-                                             "7112_5eV", "--noise", "-o", dir.filePath("set")},
-                                            dir.path());
-        QCOMPARE(ok.exitCode, 0);
-        QVERIFY(QFile::exists(dir.filePath("set/proj-7112_5eV-00005.img")));
-        QVERIFY(QFile::exists(dir.filePath("set/flat-7112_5eV.img")));
-        const ProcessResult bad = runProcess(FENU2_PHANTOM_EXE, {"-W", "32", "-c", "40", "-o", dir.filePath("bad")},
-                                             dir.path());
-        QCOMPARE(bad.exitCode, 2);
-        QVERIFY(!QDir(dir.filePath("bad")).exists());
-    }
 };
 
 QTEST_GUILESS_MAIN(TstPhantom)

@@ -3,7 +3,6 @@
 #include "display/dispb.h"
 #include "display/imgdisp.h"
 #include "tests/display/mouseevents.h"
-#include "tests/support/testutil.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -170,29 +169,6 @@ private slots:
         move(s.d.dispB(), at);
         const QPoint p(pos.value(0).value(0).toInt(), pos.value(0).value(1).toInt());
         QVERIFY(grey < 0 || (s.d.img().rect().contains(p) && qGray(s.d.img().pixel(p)) == grey));
-    }
-
-    // Zoomed past the range of doubles, positions, drawing and saving stay defined.
-    void extremeZoomStaysDefined()
-    {
-        for (const int angle : {120, -120}) {
-            Shown s(ramp(512, 512));
-            QWidget* f = s.d.dispB();
-            for (int i = 0; i < 9000; ++i)
-                wheel(f, QPoint(37, 201), angle);
-            const QRectF v = s.d.view();
-            QVERIFY(std::isfinite(v.width()) && v.width() > 0.0 && std::isfinite(v.x()) && std::isfinite(v.y()));
-            QVERIFY(angle > 0 ? v.width() < 1e-300 : v.width() > 1e300);
-            QSignalSpy pos(&s.d, &ImgDisp::newPos);
-            move(f, QPoint(255, 0));
-            QCOMPARE(pos.count(), 1);
-            renderOf(f);
-            QTemporaryDir dir;
-            MessageCapture log;
-            s.d.saveImage(dir.filePath(QStringLiteral("v.png")));
-            QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("v.png"))));
-            QCOMPARE(log.count(QStringLiteral("Can't save image")), 1);
-        }
     }
 
     void saveVisiblePart_data()

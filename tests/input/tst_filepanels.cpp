@@ -2,7 +2,6 @@
 #include "tests/support/itexfixture.h"
 #include "tests/support/testutil.h"
 
-#include <QDir>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QtTest>
@@ -47,25 +46,6 @@ private slots:
         QCOMPARE(cap.count("Can't create directory : "), failed ? 1 : 0);
         QCOMPARE(p.findChild<QLineEdit*>("FilePath")->styleSheet(),
                  QLatin1String(failed ? SelectAFile::badStyle : SelectAFile::neutralStyle));
-    }
-
-    // The directory given, not its parent as for a chosen file, and made only for saving.
-    void setDir_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("dir");
-        QTest::newRow("save mode, trailing slash") << 1 << "dat/out/";
-        QTest::newRow("open mode") << 0 << "other/out";
-    }
-    void setDir()
-    {
-        QFETCH(int, mode);
-        QFETCH(QString, dir);
-        SelectAFile p;
-        p.setMode(mode);
-        QVERIFY(p.setDir(tmp.filePath(dir)));
-        QCOMPARE(p.filePath(), QDir::cleanPath(tmp.filePath(dir)));
-        QCOMPARE(QFileInfo(tmp.filePath(dir)).isDir(), mode == 1);
     }
 
 private:

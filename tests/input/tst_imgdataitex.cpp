@@ -8,7 +8,6 @@
 #include <limits>
 
 // Camera files get copied and cut by people: layouts must be exact, broken files refused.
-
 class TstImgDataItex : public QObject
 {
     Q_OBJECT

@@ -73,29 +73,6 @@ private slots:
         QVERIFY(!img || (img->ready && img->inMemory));
     }
 
-    void valueReadout_data()
-    {
-        QTest::addColumn<QPointF>("at");
-        QTest::addColumn<double>("expected");
-        QTest::newRow("just left of 0 truncates to 0") << QPointF(-0.5, 1.0) << 110.0;
-        QTest::newRow("far outside") << QPointF(1e300, -1e300) << 0.0;
-        QTest::newRow("not a number") << QPointF(qQNaN(), 1.0) << 0.0;
-    }
-
-    void valueReadout()
-    {
-        QFETCH(QPointF, at);
-        QFETCH(double, expected);
-        SelectAImgFile p;
-        p.fileSelected0(path("ramp.img"));
-        p.display()->setVal(-42);
-        p.noticedNewPos(at.x(), at.y());
-        QCOMPARE(val(p), QString::number(expected));
-        // The pointer over the panel's own display reaches the read-out.
-        p.display()->noticedNewPos(2, 1);
-        QCOMPARE(val(p), QStringLiteral("112"));
-    }
-
     // An owner that places the display in its own page may delete it first.
     void foreignOwnerOfDisplay()
     {
@@ -114,7 +91,6 @@ private slots:
 private:
     QString path(const QString& name) const { return tmp.filePath(name); }
     static QString style(SelectAImgFile& p) { return p.findChild<QLineEdit*>("FilePath")->styleSheet(); }
-    static QString val(SelectAImgFile& p) { return p.display()->findChild<QLineEdit*>("Val")->text(); }
     QTemporaryDir tmp;
 };
 

@@ -15,8 +15,6 @@
 Q_DECLARE_METATYPE(DataRegion)
 Q_DECLARE_METATYPE(DataLimits)
 
-// Bytes as the text stream notation writes them; both readers against hand-made files, including lying ones.
-
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -93,6 +91,7 @@ bool readText(const QByteArray& text, DataMatrix* m, bool generic)
 
 } // namespace
 
+// Bytes as the text stream notation writes them; both readers against hand-made files, including lying ones.
 class TstCtImgDataFile : public QObject
 {
     Q_OBJECT

@@ -1,10 +1,8 @@
 #include "display/imgdisp.h"
 #include "display/imgdispwpv.h"
 #include "input/imgdatas.h"
-#include "mainwindow/framing/seekctrl.h"
 #include "recon/ctcalc.h"
 #include "recon/ctcalc2ui.h"
-#include "recon/ctdisp.h"
 #include "recon/ctprogress.h"
 #include "recon/procctrl.h"
 #include "recon/sinogram.h"
@@ -20,45 +18,6 @@ class TstCtPanels : public QObject
     Q_OBJECT
 
 private slots:
-    // Arrivals; listed slices; arrival index of each listed entry; slice shown after each arrival.
-    void ctImagesListOrder_data()
-    {
-        QTest::addColumn<QVector<QList<int>>>("c");
-        QTest::newRow("30, 10, 20") << QVector<QList<int>>{{30, 10, 20}, {10, 20, 30}, {1, 2, 0}, {30, 30, 30}};
-        QTest::newRow("equal numbers keep arrival order")
-            << QVector<QList<int>>{{20, 10, 20, 10}, {10, 10, 20, 20}, {1, 3, 0, 2}, {20, 20, 20, 20}};
-        QTest::newRow("ascending run") << QVector<QList<int>>{{1, 2, 3}, {1, 2, 3}, {0, 1, 2}, {1, 2, 3}};
-    }
-    void ctImagesListOrder()
-    {
-        QFETCH(QVector<QList<int>>, c);
-        const QList<int> &arrivals = c[0], &tags = c[2];
-        auto tagged = [](int tag) {
-            QImage img(4, 4, QImage::Format_Grayscale8);
-            img.fill(uint(tag));
-            return img;
-        };
-        CtDisp d;
-        // A list left from an earlier run must not leak into this one.
-        d.addImg(99, tagged(99));
-        d.clear();
-        QList<int> shownAfter, order;
-        for (int i = 0; i < arrivals.size(); ++i) {
-            d.addImg(arrivals[i], tagged(i));
-            shownAfter << d.sliceAt(d.shownIndex());
-            QVERIFY(d.seeker()->maximum() == i && d.seeker()->value() == i);
-        }
-        for (int i = 0; i < d.count(); ++i)
-            order << d.sliceAt(i);
-        QCOMPARE(order, c[1]);
-        QCOMPARE(shownAfter, c[3]);
-        QCOMPARE(int(d.display()->img().constScanLine(0)[0]), tags.last());
-        const QList<QImage> imgs = d.getQImages();
-        for (int i = 0; i < imgs.size(); ++i)
-            QCOMPARE(int(imgs[i].constScanLine(0)[0]), tags[i]);
-        d.seeker()->setIndex(0);
-        QCOMPARE(int(d.display()->img().constScanLine(0)[0]), tags[0]);
-    }
 
     // Regions are announced exactly when they change; the display's region rounds outwards to whole pixels.
     void regionAnnouncedOnlyWhenChanged()

@@ -18,8 +18,6 @@ signals:
     void saveImgWDiscard(SavingImg* img);
 };
 
-// A lost or misplaced file is a lost measurement: names, folders and failures are checked on disk.
-
 namespace {
 
 QImage greyImage(int w, int h)
@@ -84,6 +82,7 @@ void withSaverThread(bool inSub, bool ofEnergy, bool ofSlice, Fn fn)
 struct Saved { QVector<bool> switches; QString name, tag; int slice; QStringList dirs; QString stem; };
 Q_DECLARE_METATYPE(Saved)
 
+// A lost or misplaced file is a lost measurement: names, folders and failures are checked on disk.
 class TstDataSaver : public QObject
 {
     Q_OBJECT

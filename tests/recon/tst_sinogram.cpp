@@ -7,28 +7,17 @@
 #include "tests/display/mouseevents.h"
 #include "tests/support/itexfixture.h"
 
-#include <QLineEdit>
 #include <QtTest>
 
-struct CheckRows {
-    bool alter;
-    int offset, partialStart; // -1: partial data set off
-    double rangeDeg;
-    QString rows;
-};
+struct CheckRows { bool alter; int offset, partialStart; double rangeDeg; QString rows; }; // partialStart -1: off
 struct Drag { int pressY; QPoint drag; int button, modifiers; double corChange; int offset; };
 Q_DECLARE_METATYPE(CheckRows)
 Q_DECLARE_METATYPE(Drag)
 
-// The check image is how a user judges the CoR by eye.
-
-namespace {
-constexpr int D = 16;
-constexpr int images = 6;
+constexpr int D = 16, images = 6;
 constexpr double cor = 7.25;
 
-} // namespace
-
+// The check image is how a user judges the CoR by eye.
 class TstSinogram : public QObject
 {
     Q_OBJECT
@@ -66,17 +55,13 @@ private slots:
         QFETCH(CheckRows, c);
         const QStringList rows = c.rows.split(' ');
         ProcCtrl ctrl;
-        ctrl.setRotAxIsV(true);
-        ctrl.setSliceNo(1);
-        ctrl.setCor(cor);
+        Sinogram panel;
+        attach(ctrl, panel);
         ctrl.setDataSetRangeDeg(c.rangeDeg);
         ctrl.setDataSetImages(images);
         ctrl.setUsePartialDataSet(c.partialStart >= 0);
         ctrl.setDataSetStartImageNo(std::max(0, c.partialStart));
         ctrl.setDataSetUsingImages(images);
-        Sinogram panel;
-        panel.setImgDatas(&set);
-        panel.setProcCtrl(&ctrl);
         panel.setAlterStack(c.alter);
         panel.setYOffset(c.offset);
         ColorBar* bar = panel.display()->colorBar();
@@ -87,7 +72,6 @@ private slots:
 
         const QImage& img = panel.display()->img();
         QCOMPARE(img.size(), QSize(2 * D, rows.size()));
-        auto* val = panel.display()->findChild<QLineEdit*>(QStringLiteral("Val"));
         for (int row = 0; row < rows.size(); ++row) {
             for (int k : {9, 12, 20, 23}) {
                 // Straight rows show detector position cor - D + k, mirrored rows that of column 2D - 1 - k.
@@ -99,8 +83,6 @@ private slots:
                 QVERIFY(panel.checkImageValue(k, row, &v));
                 QCOMPARE(v, expected);
                 QCOMPARE(int(img.constScanLine(row)[k]), bar->colorIndex(expected));
-                panel.newPos(k + 0.5, row + 0.5);
-                QCOMPARE(val->text(), QString::number(expected, 'g', 6));
             }
         }
         double v = 0.0;
@@ -125,12 +107,8 @@ private slots:
     {
         QFETCH(Drag, c);
         ProcCtrl ctrl;
-        ctrl.setRotAxIsV(true);
-        ctrl.setSliceNo(1);
-        ctrl.setCor(cor);
         Sinogram panel;
-        panel.setImgDatas(&set);
-        panel.setProcCtrl(&ctrl);
+        attach(ctrl, panel);
         panel.resize(700, 700);
         panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
@@ -152,13 +130,20 @@ private slots:
         QCOMPARE(ctrl.cor(), cor + corChange);
         QCOMPARE(panel.yOffset(), c.offset);
         QCOMPARE(corSpy.isEmpty(), corChange == 0.0);
-        // The sinogram and the CoR field follow the new CoR.
+        // The sinogram follows the new CoR.
         const int half = int(std::floor(std::min(ctrl.cor(), D - ctrl.cor() - 1)));
         QCOMPARE(panel.hSgm().width, 2 * half - 1);
-        QCOMPARE(panel.findChild<QLineEdit*>(QStringLiteral("CoR"))->text(), QString::number(cor + corChange, 'g', 6));
     }
 
 private:
+    void attach(ProcCtrl& ctrl, Sinogram& panel)
+    {
+        ctrl.setRotAxIsV(true);
+        ctrl.setSliceNo(1);
+        ctrl.setCor(cor);
+        panel.setImgDatas(&set);
+        panel.setProcCtrl(&ctrl);
+    }
     // Image i holds 100 * i + x at every pixel (x, y).
     QTemporaryDir dir;
     ImgDatas set;

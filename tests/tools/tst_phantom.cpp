@@ -5,13 +5,12 @@
 
 #include <cmath>
 
-// The generator is the ground truth of many tests.
-
 static quint16 u16(const QByteArray& b, int at)
 {
     return quint16(uchar(b[at])) | quint16(uchar(b[at + 1]) << 8);
 }
 
+// The generator is the ground truth of many tests.
 class TstPhantom : public QObject
 {
     Q_OBJECT

@@ -69,16 +69,6 @@ private slots:
 struct Run { bool rotAxIsV, partial; int start, count; bool atOnce; };
 Q_DECLARE_METATYPE(Run)
 
-static PhantomSpec smallPhantom(bool rotAxIsV)
-{
-    PhantomSpec s;
-    s.width = rotAxIsV ? 96 : 10;
-    s.height = rotAxIsV ? 10 : 96;
-    s.projections = 60;
-    s.cor = 47.25;
-    s.rotAxisVertical = rotAxIsV;
-    return s;
-}
 
 // Every multi-slice run and batch relies on the worker.
 class TstCtCalc2 : public QObject
@@ -101,7 +91,7 @@ private slots:
         const int count = c.count;
         ImgDatas set;
         PhantomSet data;
-        QVERIFY(data.load(set, smallPhantom(rotAxIsV)));
+        QVERIFY(data.load(set, phantomModel(rotAxIsV, 96, 10, 60, 47.25)));
 
         ProcCtrl ctrl;
         ctrl.setRotAxIsV(rotAxIsV);
@@ -152,7 +142,7 @@ private slots:
         QFETCH(bool, emptySet);
         ImgDatas set;
         PhantomSet data;
-        QVERIFY(data.load(set, smallPhantom(true)));
+        QVERIFY(data.load(set, phantomModel(true, 96, 10, 60, 47.25)));
         QTemporaryDir out;
         WorkerRig rig(&set);
         rig.params.dataSetImages = set.count();

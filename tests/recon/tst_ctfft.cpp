@@ -214,11 +214,11 @@ private slots:
     void phantomReconstruction()
     {
         const int phHalf = 100, half = 4 * phHalf, width = 2 * half - 1, n = width - 1;
-        PhantomSpec spec;
-        spec.width = 2 * phHalf + 1;
-        spec.height = 64;
-        spec.cor = phHalf;
-        const Phantom ph(spec);
+        PhantomSpec ps;
+        ps.width = 2 * phHalf + 1;
+        ps.height = 64;
+        ps.cor = phHalf;
+        const Phantom ph(ps);
         const double axial = 23.5;
         const ProcParams p = angles(0.0, 180.0, 360, 0);
         const HSgm s = makeSgm(360, width, [&](int k, int c) {

@@ -38,7 +38,7 @@ QVector<double> generatedValues(const QString& kind)
     QRandomGenerator rng(20240301);
     QVector<double> v;
     auto both = [&v](double x) { v << x << -x; };
-    if (kind == "special") {
+    if (kind == "extremes") {
         v << 0.0 << -0.0 << kNaN << HUGE_VAL << -HUGE_VAL;
         for (double x : {DBL_MIN, DBL_MAX, std::numeric_limits<double>::denorm_min(), 1e-5, 999999.5, 9999995.0,
                          99999.95, 0.00099999996, 1e21, 1e-17, 3.4e38})
@@ -100,7 +100,7 @@ private slots:
     void formatMatchesTextStream_data()
     {
         QTest::addColumn<QString>("kind");
-        for (const char* k : {"special", "ties at the sixth digit", "decade and rounding boundaries", "random bit patterns",
+        for (const char* k : {"extremes", "ties at the sixth digit", "decade and rounding boundaries", "random bit patterns",
                               "random magnitudes"})
             QTest::newRow(k) << QString(k);
     }

@@ -56,11 +56,7 @@ private slots:
     // One projection per step with the event loop running between; a stop ends the chain.
     void sliceGrowsWhileWindowResponds()
     {
-        PhantomSpec ps;
-        ps.width = 96;
-        ps.height = 6;
-        ps.projections = 40;
-        ps.cor = 47.5;
+        const PhantomSpec ps = phantomModel(true, 96, 6, 40, 47.5);
         ImgDatas set;
         PhantomSet data;
         QVERIFY(data.load(set, ps));

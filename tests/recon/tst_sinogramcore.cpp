@@ -30,16 +30,6 @@ static void positionCodedSet(ImgDatas& set, const QString& path, bool rotAxIsV, 
     QVERIFY(set.add(path, 0));
 }
 
-static PhantomSpec smallPhantom(bool vertical, double cor, int across, int projections)
-{
-    PhantomSpec s;
-    s.rotAxisVertical = vertical;
-    s.width = vertical ? across : 6;
-    s.height = vertical ? 6 : across;
-    s.cor = cor;
-    s.projections = projections;
-    return s;
-}
 
 // Columns at the right detector positions, rows the right projections, values the corrected attenuation.
 class TstSinogramCore : public QObject
@@ -177,7 +167,7 @@ private slots:
         // Streamed flat and dark images share one file position between threads.
         ImgDatas set;
         PhantomSet ps;
-        QVERIFY(ps.load(set, smallPhantom(false, 31.5, 64, 30), false));
+        QVERIFY(ps.load(set, phantomModel(false, 64, 6, 30, 31.5), false));
         const int slices = 6;
         std::vector<HSgm> serial(slices), parallel(slices);
         for (int s = 0; s < slices; ++s)
@@ -209,11 +199,11 @@ private slots:
     void guessCorFindsTrueCentre()
     {
         QFETCH(Guess, c);
-        PhantomSpec phantomSpec = smallPhantom(c.vertical, c.cor, c.across, 180);
-        phantomSpec.noise = c.noisy;
+        PhantomSpec model = phantomModel(c.vertical, c.across, 6, 180, c.cor);
+        model.noise = c.noisy;
         ImgDatas set;
         PhantomSet ps;
-        QVERIFY(ps.load(set, phantomSpec));
+        QVERIFY(ps.load(set, model));
         if (!c.references) {
             set.setI0Handle(nullptr);
             set.setBgHandle(nullptr);

@@ -27,7 +27,6 @@ class TstColorBar : public QObject
     Q_OBJECT
 
 private slots:
-
     void levels_data()
     {
         QTest::addColumn<ColorScale>("s");

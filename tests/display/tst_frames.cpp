@@ -17,7 +17,6 @@ class TstFrames : public QObject
     Q_OBJECT
 
 private slots:
-
     // Shift + left pans, a plain right drag zooms; the move reports its position in the range before it.
     void drags_data()
     {

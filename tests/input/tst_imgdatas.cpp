@@ -1,4 +1,3 @@
-#include "display/colorscale.h"
 #include "input/framememory.h"
 #include "input/imgdata.h"
 #include "input/imgdatas.h"
@@ -7,7 +6,6 @@
 #include "tests/support/itexfixture.h"
 #include "tests/support/testutil.h"
 
-#include <QImage>
 #include <QtTest>
 #include <cstring>
 #include <memory>
@@ -17,7 +15,6 @@ class TstImgDatas : public QObject
     Q_OBJECT
 
 private slots:
-
     void detectFileType_data()
     {
         QTest::addColumn<QByteArray>("bytes"); // null: no file
@@ -46,29 +43,6 @@ private slots:
         QCOMPARE(cap.lines(), diagnostics);
         std::unique_ptr<ImgData> reader(createImgData(FileType(type)));
         QCOMPARE(reader != nullptr, type != int(FileType::Unknown));
-    }
-
-    // Pixels 100, 150, 200 / 300, 500, 900 on a 3-pixel-wide image, whose QImage rows are padded to 4 bytes.
-    void toImage()
-    {
-        const QString path = dir.filePath(QStringLiteral("img.img"));
-        QVERIFY(itexImage(3, 2, 2, {100, 150, 200, 300, 500, 900}).write(path));
-        std::unique_ptr<ImgData> d(loadImgData(path, 0, true));
-        ColorScale scale;
-        scale.vmin = 200;
-        scale.vmax = 300;
-        auto greys = [&](bool fixed) {
-            QImage img(1, 1, QImage::Format_RGB32);
-            d->toImage(img, scale, fixed);
-            QVector<int> g;
-            for (int i = 0; i < 6; ++i)
-                g << img.constScanLine(i / 3)[i % 3];
-            return g;
-        };
-        QCOMPARE(greys(true), (QVector<int>{0, 0, 0, 255, 255, 255}));
-        QCOMPARE(greys(false), (QVector<int>{0, 16, 32, 64, 128, 255}));
-        QCOMPARE(scale.vmin, 100.0);
-        QCOMPARE(scale.vmax, 900.0);
     }
 
     void energyFromFileName_data()

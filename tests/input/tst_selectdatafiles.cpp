@@ -11,7 +11,6 @@ class TstSelectDataFiles : public QObject
     Q_OBJECT
 
 private slots:
-
     void selectFilesIn_data()
     {
         QTest::addColumn<QStringList>("patterns");

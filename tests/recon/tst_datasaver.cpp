@@ -45,11 +45,6 @@ QByteArray fileBytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-SaveSettings settings(const QString& path, const QString& name, const QString& tag)
-{
-    return {true, path, name, tag};
-}
-
 const double kMatrix[4] = {1.5, -2.0, 12.0, 0.25};
 const DataRegion kRegion{0, 0, 2, 2};
 
@@ -102,10 +97,6 @@ private slots:
     void savedFiles()
     {
         QFETCH(Saved, c);
-        const QString &name = c.name, &tag = c.tag, &stem = c.stem;
-        const int slice = c.slice;
-        const QStringList& dirs = c.dirs;
-        const QVector<bool>& switches = c.switches;
         QTemporaryDir tmp;
         const QString base = tmp.filePath("run");
         const int liveBefore = SavingRecord::live();
@@ -113,21 +104,20 @@ private slots:
         const double zeros[4] = {};
         QByteArray buffer; // one worker's, reused for every slice
         MessageCapture cap;
-        withSaverThread(switches[0], switches[1], switches[2], [&](RecordSender& s) {
-            emit s.saveDataWDiscard(makeSavingData(settings(base, name, tag), slice, {kMatrix, 2, 2}, kRegion, {}, &buffer));
-            emit s.saveImgWDiscard(makeSavingImg(settings(base, name, tag), slice, img));
+        withSaverThread(c.switches[0], c.switches[1], c.switches[2], [&](RecordSender& s) {
+            emit s.saveDataWDiscard(makeSavingData({true, base, c.name, c.tag}, c.slice, {kMatrix, 2, 2}, kRegion, {}, &buffer));
+            emit s.saveImgWDiscard(makeSavingImg({true, base, c.name, c.tag}, c.slice, img));
             // The next slice fills the buffer while the saver may still hold the last text.
-            emit s.saveDataWDiscard(makeSavingData(settings(tmp.filePath("next"), "", "T"), 1, {zeros, 2, 2}, kRegion, {},
-                                                   &buffer));
+            emit s.saveDataWDiscard(makeSavingData({true, tmp.filePath("next"), "", "T"}, 1, {zeros, 2, 2}, kRegion, {}, &buffer));
         });
         QStringList want;
-        for (const QString& d : dirs)
-            want << d + stem + ".dat" << d + stem + ".png";
+        for (const QString& d : c.dirs)
+            want << d + c.stem + ".dat" << d + c.stem + ".png";
         want.sort();
         QCOMPARE(filesUnder(base), want);
-        for (const QString& d : dirs) {
-            QCOMPARE(fileBytes(base + "/" + d + stem + ".dat"), buildCtImgDataText({kMatrix, 2, 2}, kRegion, {}));
-            QCOMPARE(QImage(base + "/" + d + stem + ".png").convertToFormat(QImage::Format_Grayscale8), img);
+        for (const QString& d : c.dirs) {
+            QCOMPARE(fileBytes(base + "/" + d + c.stem + ".dat"), buildCtImgDataText({kMatrix, 2, 2}, kRegion, {}));
+            QCOMPARE(QImage(base + "/" + d + c.stem + ".png").convertToFormat(QImage::Format_Grayscale8), img);
         }
         QCOMPARE(cap.lines(), QStringList());
         QCOMPARE(SavingRecord::live(), liveBefore);
@@ -159,14 +149,15 @@ private slots:
         const int liveBefore = SavingRecord::live();
         const QImage img = greyImage(4, 4);
         MessageCapture cap;
+        const SaveSettings good{true, root + "/good", "", "T"}, bad{true, root + "/bad", "", "T"};
         withSaverThread(true, false, true, [&](RecordSender& s) {
-            emit s.saveDataWDiscard(dataRecord(settings(root + "/good", "", "T"), 41));
+            emit s.saveDataWDiscard(dataRecord(good, 41));
             if (diagnostic.contains("image"))
-                emit s.saveImgWDiscard(makeSavingImg(settings(root + "/bad", "", "T"), 42, img));
+                emit s.saveImgWDiscard(makeSavingImg(bad, 42, img));
             else
-                emit s.saveDataWDiscard(dataRecord(settings(root + "/bad", "", "T"), 42));
-            emit s.saveDataWDiscard(dataRecord(settings(root + "/good", "", "T"), 43));
-            emit s.saveImgWDiscard(makeSavingImg(settings(root + "/good", "", "T"), 43, img));
+                emit s.saveDataWDiscard(dataRecord(bad, 42));
+            emit s.saveDataWDiscard(dataRecord(good, 43));
+            emit s.saveImgWDiscard(makeSavingImg(good, 43, img));
         });
         QCOMPARE(cap.lines(), QStringList{diagnostic.arg(root)});
         QCOMPARE(filesUnder(root + "/good"), QStringList({"00041/T-00041.dat", "00043/T-00043.dat", "00043/T-00043.png"}));
@@ -184,8 +175,7 @@ private slots:
             saver.setSubFolders(false, false, false);
             saver.setPngCompression(level);
             const QString dir = tmp.filePath(QString::number(level));
-            SavingImg* r = makeSavingImg(settings(dir, "", "T"), 1, img);
-            saver.saveImgWDiscard(r);
+            saver.saveImgWDiscard(makeSavingImg({true, dir, "", "T"}, 1, img));
             bytes[level] = fileBytes(dir + "/T-00001.png");
             QImage back;
             QVERIFY(back.loadFromData(bytes[level], "png"));

@@ -1,18 +1,14 @@
 #include "display/colorbar.h"
-#include "display/dispb.h"
 #include "display/imgdispwpv.h"
 #include "input/imgdatas.h"
 #include "recon/procctrl.h"
 #include "recon/sinogram.h"
-#include "tests/display/mouseevents.h"
 #include "tests/support/itexfixture.h"
 
 #include <QtTest>
 
 struct CheckRows { bool alter; int offset, partialStart; double rangeDeg; QString rows; }; // partialStart -1: off
-struct Drag { int pressY; QPoint drag; int button, modifiers; double corChange; int offset; };
 Q_DECLARE_METATYPE(CheckRows)
-Q_DECLARE_METATYPE(Drag)
 
 constexpr int D = 16, images = 6;
 constexpr double cor = 7.25;
@@ -56,7 +52,11 @@ private slots:
         const QStringList rows = c.rows.split(' ');
         ProcCtrl ctrl;
         Sinogram panel;
-        attach(ctrl, panel);
+        ctrl.setRotAxIsV(true);
+        ctrl.setSliceNo(1);
+        ctrl.setCor(cor);
+        panel.setImgDatas(&set);
+        panel.setProcCtrl(&ctrl);
         ctrl.setDataSetRangeDeg(c.rangeDeg);
         ctrl.setDataSetImages(images);
         ctrl.setUsePartialDataSet(c.partialStart >= 0);
@@ -90,60 +90,7 @@ private slots:
         QVERIFY(!panel.checkImageValue(0, rows.size(), &v));
     }
 
-    // Press row in frame pixels (two make one image pixel), drag, button, modifiers, CoR change, offset after.
-    void corDrag_data()
-    {
-        QTest::addColumn<Drag>("c");
-        const int left = Qt::LeftButton;
-        QTest::newRow("upper half, right") << Drag{4, {6, 0}, left, 0, 3.0, 0};
-        QTest::newRow("mirrored half, right") << Drag{16, {6, 0}, left, 0, -3.0, 0};
-        QTest::newRow("up wraps into the images") << Drag{4, {0, -5}, left, 0, 0.0, 4};
-        QTest::newRow("diagonal in the mirrored half") << Drag{16, {-4, 9}, left, 0, 2.0, 4};
-        QTest::newRow("shift: no drag") << Drag{4, {6, 5}, left, int(Qt::ShiftModifier), 0.0, 0};
-        QTest::newRow("right button: no drag") << Drag{4, {6, 5}, int(Qt::RightButton), 0, 0.0, 0};
-    }
-
-    void corDrag()
-    {
-        QFETCH(Drag, c);
-        ProcCtrl ctrl;
-        Sinogram panel;
-        attach(ctrl, panel);
-        panel.resize(700, 700);
-        panel.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&panel));
-        panel.genSgmImage();
-        DispB* frame = panel.display()->dispB();
-        QVERIFY(frame->width() > 100 && frame->height() > 100);
-        // Half an image pixel per frame pixel.
-        panel.display()->setView(QRectF(0, 0, frame->width() / 2.0, frame->height() / 2.0));
-        QSignalSpy corSpy(&ctrl, &ProcCtrl::corUpdated);
-
-        const auto b = Qt::MouseButton(c.button);
-        const auto m = Qt::KeyboardModifiers(c.modifiers);
-        const QPoint p0(10, c.pressY);
-        sendMouse(frame, QEvent::MouseButtonPress, p0, b, m);
-        move(frame, p0 + c.drag / 2, b, m);
-        move(frame, p0 + c.drag, b, m);
-        sendMouse(frame, QEvent::MouseButtonRelease, p0 + c.drag, b, m);
-        const double corChange = c.corChange;
-        QCOMPARE(ctrl.cor(), cor + corChange);
-        QCOMPARE(panel.yOffset(), c.offset);
-        QCOMPARE(corSpy.isEmpty(), corChange == 0.0);
-        // The sinogram follows the new CoR.
-        const int half = int(std::floor(std::min(ctrl.cor(), D - ctrl.cor() - 1)));
-        QCOMPARE(panel.hSgm().width, 2 * half - 1);
-    }
-
 private:
-    void attach(ProcCtrl& ctrl, Sinogram& panel)
-    {
-        ctrl.setRotAxIsV(true);
-        ctrl.setSliceNo(1);
-        ctrl.setCor(cor);
-        panel.setImgDatas(&set);
-        panel.setProcCtrl(&ctrl);
-    }
     // Image i holds 100 * i + x at every pixel (x, y).
     QTemporaryDir dir;
     ImgDatas set;

@@ -54,27 +54,25 @@ private slots:
     void commentProperties_data()
     {
         QTest::addColumn<QByteArray>("comment");
-        QTest::addColumn<int>("width"); // 0: refused
-        QTest::addColumn<int>("height");
+        QTest::addColumn<QSize>("size"); // empty: refused
         QTest::addColumn<double>("exposure");
         // The header frame is 16 x 16; the properties decide the size.
-        QTest::newRow("plain") << QByteArray("Prop_ImageWidth=8,Prop_ImageHeight=4,") << 8 << 4 << 1.0;
+        QTest::newRow("plain") << QByteArray("Prop_ImageWidth=8,Prop_ImageHeight=4,") << QSize(8, 4) << 1.0;
         QTest::newRow("quoted areSource fallback")
-            << QByteArray("areSource=\"2,3,12,9\",Prop_ExposureTime1=0.5,") << 10 << 6 << 0.5;
+            << QByteArray("areSource=\"2,3,12,9\",Prop_ExposureTime1=0.5,") << QSize(10, 6) << 0.5;
         QTest::newRow("later exposure wins")
-            << QByteArray("Prop_ImageWidth=8,Prop_ExposureTime1=0.1,Prop_ExposureTime2=0.2,Prop_ImageHeight=4,") << 8 << 4 << 0.2;
+            << QByteArray("Prop_ImageWidth=8,Prop_ExposureTime1=0.1,Prop_ExposureTime2=0.2,Prop_ImageHeight=4,") << QSize(8, 4) << 0.2;
         QTest::newRow("comma inside quotes does not split")
-            << QByteArray("Note=\"a,b\",Prop_ImageWidth=8,Prop_ImageHeight=4,") << 8 << 4 << 1.0;
-        QTest::newRow("last item without comma is ignored") << QByteArray("Prop_ImageWidth=8,Prop_ImageHeight=4") << 0 << 0 << 1.0;
+            << QByteArray("Note=\"a,b\",Prop_ImageWidth=8,Prop_ImageHeight=4,") << QSize(8, 4) << 1.0;
+        QTest::newRow("last item without comma is ignored") << QByteArray("Prop_ImageWidth=8,Prop_ImageHeight=4") << QSize(0, 0) << 1.0;
         QTest::newRow("width 2^32 + 8 reads 0, not 8")
-            << QByteArray("Prop_ImageWidth=4294967304,Prop_ImageHeight=4,") << 0 << 0 << 1.0;
+            << QByteArray("Prop_ImageWidth=4294967304,Prop_ImageHeight=4,") << QSize(0, 0) << 1.0;
     }
 
     void commentProperties()
     {
         QFETCH(QByteArray, comment);
-        QFETCH(int, width);
-        QFETCH(int, height);
+        QFETCH(QSize, size);
         QFETCH(double, exposure);
         ItexFixture f = itexImage(16, 16, 2, QVector<double>(256, 3.0));
         f.comment = comment;
@@ -83,8 +81,8 @@ private slots:
         ImgDataITEX d;
         d.reset();
         int w = -1, h = -1;
-        QCOMPARE(d.readProps(path, w, h), width > 0);
-        QCOMPARE(QSize(w, h), QSize(width, height));
+        QCOMPARE(d.readProps(path, w, h), !size.isEmpty());
+        QCOMPARE(QSize(w, h), size);
         QCOMPARE(d.exposureTime, exposure);
     }
 

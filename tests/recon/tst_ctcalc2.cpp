@@ -25,8 +25,8 @@ public:
         worker.setParams(&params);
         worker.moveToThread(&thread);
         connect(this, &WorkerRig::startCt, &worker, &CtCalc2::startCt);
-        connect(&worker, &CtCalc2::saveDataWDiscard, this, &WorkerRig::takeData);
-        connect(&worker, &CtCalc2::saveImgWDiscard, this, &WorkerRig::takeImg);
+        connect(&worker, &CtCalc2::saveDataWDiscard, this, [this](SavingData* d) { dataRecords << d; });
+        connect(&worker, &CtCalc2::saveImgWDiscard, this, [this](SavingImg* i) { imgRecords << i; });
         connect(&worker, &CtCalc2::ctImage, this, [this](int slice, const QImage&) { listed << slice; });
         // Counted on this thread: a spy's wait() misses a cross-thread emission that comes before it waits.
         connect(&worker, &CtCalc2::calcFinished, this, [this] { ++finished; });
@@ -60,10 +60,6 @@ public:
 
 signals:
     void startCt(CtCalc2* ctc2, bool rotAxIsV, double cor, int slice, bool genAndDispImage);
-
-private slots:
-    void takeData(SavingData* d) { dataRecords << d; }
-    void takeImg(SavingImg* i) { imgRecords << i; }
 };
 
 struct Run { bool rotAxIsV, partial; int start, count; bool atOnce; };

@@ -56,25 +56,22 @@ private slots:
     void samplePositions()
     {
         QFETCH(Positions, c);
-        const bool rotAxIsV = c.rotAxIsV;
-        const double cor = c.cor;
-        const int width = c.width;
         ImgDatas set;
-        positionCodedSet(set, dir.filePath("pos.img"), rotAxIsV, 2048);
+        positionCodedSet(set, dir.filePath("pos.img"), c.rotAxIsV, 2048);
         HSgm h;
-        QVERIFY(genSinogram0(h, set, rotAxIsV, 30.0, 5, {0, 2}));
+        QVERIFY(genSinogram0(h, set, c.rotAxIsV, 30.0, 5, {0, 2}));
         MessageCapture cap;
-        QCOMPARE(genSinogram0(h, set, rotAxIsV, cor, 1, {0, 2}), width > 0);
+        QCOMPARE(genSinogram0(h, set, c.rotAxIsV, c.cor, 1, {0, 2}), c.width > 0);
         QCOMPARE(cap.count("Centre of rotation"), c.refused ? 1 : 0);
         // Never the previous slice's sinogram under the new slice number.
         QCOMPARE(h.slice, 1);
-        QCOMPARE(h.width, width);
-        QCOMPARE(h.isEmpty(), width == 0);
+        QCOMPARE(h.width, c.width);
+        QCOMPARE(h.isEmpty(), c.width == 0);
         for (int k = 0; !h.isEmpty() && k < h.rows; ++k) {
             QCOMPARE(h.rawRow(k)[0], 16.0 * c.firstPosition);
-            QCOMPARE(h.rawRow(k)[(width - 1) / 2], 16.0 * cor);
-            for (int c = 1; c < width; ++c)
-                QCOMPARE(h.rawRow(k)[c] - h.rawRow(k)[c - 1], 16.0);
+            QCOMPARE(h.rawRow(k)[(c.width - 1) / 2], 16.0 * c.cor);
+            for (int col = 1; col < c.width; ++col)
+                QCOMPARE(h.rawRow(k)[col] - h.rawRow(k)[col - 1], 16.0);
         }
     }
 

@@ -1,6 +1,5 @@
 #include "input/framememory.h"
 #include "input/imgdata.h"
-#include "input/imgdatas.h"
 #include "input/pixelformat.h"
 #include "input/xafsenergy.h"
 #include "tests/support/itexfixture.h"
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+// File-type detection, CT-XAFS energies of file names, and frame memory never shared.
 class TstImgDatas : public QObject
 {
     Q_OBJECT
@@ -117,12 +117,6 @@ private slots:
     }
 
 private:
-    QString image(const QString& name, int w, int h, double value)
-    {
-        const QString path = dir.filePath(name);
-        itexImage(w, h, 2, QVector<double>(w * h, value)).write(path);
-        return path;
-    }
     QTemporaryDir dir;
 };
 

@@ -1,5 +1,4 @@
-// Mouse and wheel events with explicit buttons and modifiers, sent straight
-// to a widget as the window system would deliver them.
+// Mouse and wheel events sent straight to a widget as the window system would deliver them.
 #pragma once
 
 #include <QApplication>
@@ -32,11 +31,8 @@ inline void wheel(QWidget* w, QPoint pos, int angleY, Qt::KeyboardModifiers m = 
     QApplication::sendEvent(w, &e);
 }
 
-// Runs a gesture such as "p40,40s m100,70s r100,70": p and q press the left
-// and the right button, m moves with it held, r releases it, h hovers, d
-// double-clicks the left button; w, v and b turn the wheel one notch
-// forward, a quarter notch forward and one notch back. s, c and a behind the
-// position hold Shift, Ctrl and Alt.
+// "p40,40s m100,70s r100,70": p/q press left/right, m move held, r release, h hover, d double-click;
+// w, v, b: wheel one notch forward, a quarter forward, one back; s, c, a after the position: Shift, Ctrl, Alt.
 inline void gesture(QWidget* w, const QString& script)
 {
     static const QRegularExpression token(QStringLiteral("([pqmrhdwvb])(-?\\d+),(-?\\d+)([sca]*)"));

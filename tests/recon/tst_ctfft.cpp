@@ -38,7 +38,6 @@ ProcParams angles(double originDeg, double rangeDeg, int images, int start)
     return p;
 }
 
-// Inside the inscribed circle, in integers: |2x - N|^2 + |2z - N|^2 < N^2.
 bool insideCircle(int x, int z, int n)
 {
     const long dx = 2L * x - n, dz = 2L * z - n;
@@ -47,33 +46,26 @@ bool insideCircle(int x, int z, int n)
 
 } // namespace
 
-// Filtered back projection: filter numbers, geometry, regions, and a
-// reconstruction against the known phantom.
 class TstCtFft : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // n, bin, count, sine: frequency m comes out times |m| 2 pi / N, divided by count * N.
     void rampWeights_data()
     {
-        QTest::addColumn<int>("n");
-        QTest::addColumn<int>("bin");
-        QTest::addColumn<bool>("sine");
-        QTest::addColumn<int>("count");
-        QTest::newRow("N 2, DC gives zero") << 2 << 0 << false << 3;
-        QTest::newRow("N 8, lowest") << 8 << 1 << false << 5;
-        QTest::newRow("N 8, sine below Nyquist") << 8 << 3 << true << 5;
-        QTest::newRow("N 8, Nyquist") << 8 << 4 << false << 360;
-        QTest::newRow("N 64, count 0 leaves the scale at 1") << 64 << 5 << false << 0;
+        QTest::addColumn<QVector<int>>("c");
+        QTest::newRow("N 2, DC gives zero") << QVector<int>{2, 0, 3, 0};
+        QTest::newRow("N 8, lowest") << QVector<int>{8, 1, 5, 0};
+        QTest::newRow("N 8, sine below Nyquist") << QVector<int>{8, 3, 5, 1};
+        QTest::newRow("N 8, Nyquist") << QVector<int>{8, 4, 360, 0};
+        QTest::newRow("N 64, count 0 leaves the scale at 1") << QVector<int>{64, 5, 0, 0};
     }
-
-    // Frequency m comes out times |m| 2 pi / N, divided by count * N.
     void rampWeights()
     {
-        QFETCH(int, n);
-        QFETCH(int, bin);
-        QFETCH(bool, sine);
-        QFETCH(int, count);
+        QFETCH(QVector<int>, c);
+        const int n = c[0], bin = c[1], count = c[2];
+        const bool sine = c[3];
         std::vector<double> row(std::size_t(n) + 1, 99.0); // the extra value must be ignored
         for (int k = 0; k < n; ++k)
             row[std::size_t(k)] = sine ? std::sin(2.0 * M_PI * bin * k / n) : std::cos(2.0 * M_PI * bin * k / n);
@@ -85,31 +77,22 @@ private slots:
             QVERIFY(std::abs(f.filtered(1)[k] - gain * row[std::size_t(k)]) < 1e-12 * std::max(1.0, gain * n));
     }
 
+    // origin, range, images, start, line angle: one sample 8 right of the CoR draws (x - h) cos - (z - h) sin = 8.
     void brightSampleDrawsLine_data()
     {
-        QTest::addColumn<double>("originDeg");
-        QTest::addColumn<double>("rangeDeg");
-        QTest::addColumn<int>("images");
-        QTest::addColumn<int>("start");
-        QTest::addColumn<double>("lineDeg");
-        QTest::newRow("90 deg") << 90.0 << 180.0 << 180 << 0 << 90.0;
-        QTest::newRow("partial set from image 10") << 5.0 << 180.0 << 360 << 10 << 10.0;
-        QTest::newRow("360 deg set, image 3 of 8") << 0.0 << 360.0 << 8 << 3 << 135.0;
+        QTest::addColumn<QVector<double>>("a");
+        QTest::newRow("90 deg") << QVector<double>{90, 180, 180, 0, 90};
+        QTest::newRow("partial set from image 10") << QVector<double>{5, 180, 360, 10, 10};
+        QTest::newRow("360 deg set, image 3 of 8") << QVector<double>{0, 360, 8, 3, 135};
     }
-
-    // One bright sample 8 right of the CoR draws the ray
-    // (x - h) cos - (z - h) sin = 8 at the row's angle.
     void brightSampleDrawsLine()
     {
-        QFETCH(double, originDeg);
-        QFETCH(double, rangeDeg);
-        QFETCH(int, images);
-        QFETCH(int, start);
-        QFETCH(double, lineDeg);
+        QFETCH(QVector<double>, a);
+        const double lineDeg = a[4];
         const int n = 64;
         CtFft f;
         QVERIFY(f.runAll(makeSgm(1, n + 1, [&](int, int c) { return c == n / 2 + 8 ? 1.0 : 0.0; }),
-                         angles(originDeg, rangeDeg, images, start), CalcRegion::full(n)));
+                         angles(a[0], a[1], int(a[2]), int(a[3])), CalcRegion::full(n)));
         const double th = lineDeg * M_PI / 180.0, h = n / 2.0;
         int onLine = 0;
         for (int z = 0; z < n; ++z)
@@ -156,27 +139,19 @@ private slots:
         QVERIFY(std::memcmp(want.data(), part.result().data(), want.size() * sizeof(double)) == 0);
     }
 
+    // setup N, setup P, width, rows: whatever its setup, a worker's run gives the panel's step-by-step bits.
     void runAllFitsItsSetup_data()
     {
-        QTest::addColumn<int>("setupN");
-        QTest::addColumn<int>("setupP");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("rows");
-        QTest::newRow("fewer rows than set up (partial set)") << 64 << 360 << 65 << 30;
-        QTest::newRow("more rows than set up (wrapping set)") << 32 << 20 << 33 << 45;
-        QTest::newRow("other width") << 32 << 20 << 51 << 20;
-        QTest::newRow("never set up") << 0 << 0 << 21 << 5;
+        QTest::addColumn<QVector<int>>("c");
+        QTest::newRow("fewer rows than set up (partial set)") << QVector<int>{64, 360, 65, 30};
+        QTest::newRow("more rows than set up (wrapping set)") << QVector<int>{32, 20, 33, 45};
+        QTest::newRow("other width") << QVector<int>{32, 20, 51, 20};
+        QTest::newRow("never set up") << QVector<int>{0, 0, 21, 5};
     }
-
-    // Whatever its setup, a worker's run gives the bits of the interactive
-    // panel's steps on an engine set up for exactly this sinogram.
     void runAllFitsItsSetup()
     {
-        QFETCH(int, setupN);
-        QFETCH(int, setupP);
-        QFETCH(int, width);
-        QFETCH(int, rows);
-        const int n = width - 1;
+        QFETCH(QVector<int>, c);
+        const int setupN = c[0], setupP = c[1], width = c[2], rows = c[3], n = width - 1;
         std::mt19937 rng(width + rows);
         std::normal_distribution<double> g(0.0, 1.0);
         const HSgm s = makeSgm(rows, width, [&](int, int) { return g(rng); });
@@ -191,8 +166,7 @@ private slots:
         worker.setup(setupN, setupP);
         QVERIFY(worker.runAll(s, p, region));
         const std::vector<double>& want = panel.result();
-        QCOMPARE(worker.result().size(), want.size());
-        QVERIFY(std::memcmp(worker.result().data(), want.data(), want.size() * sizeof(double)) == 0);
+        QVERIFY(worker.result().size() == want.size() && std::memcmp(worker.result().data(), want.data(), want.size() * sizeof(double)) == 0);
         QCOMPARE(worker.min(), *std::min_element(want.begin(), want.end()));
         QCOMPARE(worker.max(), *std::max_element(want.begin(), want.end()));
     }
@@ -207,13 +181,11 @@ private slots:
         };
         QVERIFY(!run(0, 33) && !f.done());
         QVERIFY(!run(5, 1) && !f.done());
-        // The one pixel in a 2 x 2 grid's circle is outside the interpolation range.
         QVERIFY(run(5, 3) && f.done());
         QCOMPARE(f.result(), std::vector<double>(4, 0.0));
     }
 
-    // FFTW's planner must not run twice at once, and every engine must
-    // transform with its own length.
+    // FFTW's planner must not run twice at once; each engine transforms with its own length.
     void concurrentSetups()
     {
         std::atomic<int> wrong{0};
@@ -238,18 +210,16 @@ private slots:
         QCOMPARE(wrong.load(), 0);
     }
 
-    // Exact line integrals of the phantom, back-projected and divided by the
-    // M rows, give twice the attenuation (pi / M per row over 2 pi). The
-    // detector is a few times wider than the sample, as at the beamline.
+    // Exact line integrals back-projected over M rows give twice the attenuation (pi / M per row over 2 pi).
     void phantomReconstruction()
     {
         const int phHalf = 100, half = 4 * phHalf, width = 2 * half - 1, n = width - 1;
-        PhantomSpec spec;
-        spec.width = 2 * phHalf + 1;
-        spec.height = 64;
-        spec.cor = phHalf;
-        const Phantom ph(spec);
-        const double axial = 23.5; // through the small inner parts
+        PhantomSpec ps;
+        ps.width = 2 * phHalf + 1;
+        ps.height = 64;
+        ps.cor = phHalf;
+        const Phantom ph(ps);
+        const double axial = 23.5;
         const ProcParams p = angles(0.0, 180.0, 360, 0);
         const HSgm s = makeSgm(360, width, [&](int k, int c) {
             return ph.lineIntegral(c - (half - 1), axial, bpAngle(p.startAngle(), p.angleStep(), k));
@@ -257,7 +227,6 @@ private slots:
         const double h = n / 2.0;
         CtFft f;
         QVERIFY(f.runAll(s, p, CalcRegion{h - phHalf, h - phHalf, h + phHalf, h + phHalf}));
-        // Inside the skull, away from the parts' edges.
         double err = 0.0, ref = 0.0;
         int count = 0;
         for (int z = 0; z < n; ++z)

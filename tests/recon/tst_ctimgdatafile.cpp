@@ -15,25 +15,6 @@
 Q_DECLARE_METATYPE(DataRegion)
 Q_DECLARE_METATYPE(DataLimits)
 
-// The data file is what a beam time leaves behind: its bytes are checked
-// against the text stream notation the format is defined by, and both
-// readers against hand-made files, including lying ones.
-class TstCtImgDataFile : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void formatMatchesTextStream_data();
-    void formatMatchesTextStream();
-    void fileText_data();
-    void fileText();
-    void readers_data();
-    void readers();
-    void numberFieldsReadAsQtDoes_data();
-    void numberFieldsReadAsQtDoes();
-    void missingFiles();
-};
-
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -57,7 +38,7 @@ QVector<double> generatedValues(const QString& kind)
     QRandomGenerator rng(20240301);
     QVector<double> v;
     auto both = [&v](double x) { v << x << -x; };
-    if (kind == "special") {
+    if (kind == "extremes") {
         v << 0.0 << -0.0 << kNaN << HUGE_VAL << -HUGE_VAL;
         for (double x : {DBL_MIN, DBL_MAX, std::numeric_limits<double>::denorm_min(), 1e-5, 999999.5, 9999995.0,
                          99999.95, 0.00099999996, 1e21, 1e-17, 3.4e38})
@@ -110,168 +91,145 @@ bool readText(const QByteArray& text, DataMatrix* m, bool generic)
 
 } // namespace
 
-void TstCtImgDataFile::formatMatchesTextStream_data()
+// Bytes as the text stream notation writes them; both readers against hand-made files, including lying ones.
+class TstCtImgDataFile : public QObject
 {
-    QTest::addColumn<QString>("kind");
-    for (const char* k : {"special", "ties at the sixth digit", "decade and rounding boundaries", "random bit patterns",
-                          "random magnitudes"})
-        QTest::newRow(k) << QString(k);
-}
+    Q_OBJECT
 
-void TstCtImgDataFile::formatMatchesTextStream()
-{
-    QFETCH(QString, kind);
-    int mismatches = 0;
-    QString first;
-    for (double v : generatedValues(kind)) {
-        char buf[32];
-        const QByteArray got(buf, int(formatDouble6(v, buf) - buf));
-        QVERIFY(got.size() <= kDouble6MaxChars);
-        if (got != textStreamText(v) && mismatches++ == 0)
-            first = QStringLiteral("%1 written as %2").arg(v, 0, 'g', 17).arg(got);
+private slots:
+    void formatMatchesTextStream_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char* k : {"extremes", "ties at the sixth digit", "decade and rounding boundaries", "random bit patterns",
+                              "random magnitudes"})
+            QTest::newRow(k) << QString(k);
     }
-    QVERIFY2(mismatches == 0, qPrintable(QStringLiteral("%1 mismatches, first %2").arg(mismatches).arg(first)));
-}
 
-void TstCtImgDataFile::fileText_data()
-{
-    QTest::addColumn<DataRegion>("region");
-    QTest::addColumn<DataLimits>("limits");
-    QTest::addColumn<QByteArray>("lines"); // after the header; null: no text at all
-    // Matrix (x, z): (0, 0) 1.5, (1, 0) -2, (0, 1) 12, (1, 1) NaN.
-    QTest::newRow("whole grid, x fastest, 12 beyond the limit")
-        << DataRegion{0, 0, 2, 2} << DataLimits() << QByteArray("0\t0\t11.5\n1\t0\t8\n0\t1\t10\n1\t1\tnan\n");
-    QTest::newRow("fractional region, outside the grid reads 0")
-        << DataRegion{0.5, 1.25, 2.5, 1.5} << DataLimits() << QByteArray("0\t1\t10\n1\t1\tnan\n2\t1\t10\n");
-    QTest::newRow("limits are kept, offset 0") << DataRegion{0, 0, 2, 1} << DataLimits{1.5, -2.0, 0.0}
-                                              << QByteArray("0\t0\t1.5\n1\t0\t-2\n");
-    QTest::newRow("just outside the limits") << DataRegion{0, 0, 2, 1} << DataLimits{1.4999, -1.9999, 1e6}
-                                             << QByteArray("0\t0\t1e+06\n1\t0\t1e+06\n");
-    QTest::newRow("sticking out on every side") << DataRegion{-1, 1, 3, 2} << DataLimits()
-                                                << QByteArray("-1\t1\t10\n0\t1\t10\n1\t1\tnan\n2\t1\t10\n");
-    QTest::newRow("wholly outside") << DataRegion{5, 5, 6, 6} << DataLimits() << QByteArray("5\t5\t10\n");
-    QTest::newRow("reversed: header only") << DataRegion{2, 2, 0, 0} << DataLimits() << QByteArray("");
-    QTest::newRow("NaN region refused") << DataRegion{kNaN, 0, 10, 10} << DataLimits() << QByteArray();
-    QTest::newRow("absurd coordinates refused") << DataRegion{0, 0, 1e300, 10} << DataLimits() << QByteArray();
-    QTest::newRow("billions of pixels refused") << DataRegion{0, 0, 1e6, 1e6} << DataLimits() << QByteArray();
-}
-
-void TstCtImgDataFile::fileText()
-{
-    QFETCH(DataRegion, region);
-    QFETCH(DataLimits, limits);
-    QFETCH(QByteArray, lines);
-    const double m[4] = {1.5, -2.0, 12.0, kNaN};
-    MessageCapture cap;
-    QCOMPARE(buildCtImgDataText({m, 2, 2}, region, limits), lines.isNull() ? QByteArray() : referenceHeader(region) + lines);
-    QCOMPARE(cap.lines().size(), lines.isNull() ? 1 : 0);
-}
-
-void TstCtImgDataFile::readers_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<int>("nx"); // 0: refused
-    QTest::addColumn<int>("ny");
-    QTest::addColumn<QVector<double>>("values"); // row-major
-    const QByteArray h22 = "#FENU-CTImg\n# Range_X0       : 0\n# Range_Y0       : 0\n"
-                           "# Range_X1       : 1\n# Range_Y1       : 1\n";
-    const QVector<double> none;
-    QTest::newRow("plain") << h22 + "0\t0\t1\n1\t0\t2\n0\t1\t3\n1\t1\t4\n" << 2 << 2 << QVector<double>{1, 2, 3, 4};
-    QTest::newRow("text after the magic, byte-order mark")
-        << QByteArray("\xEF\xBB\xBF#FENU-CTImg version 2").append(h22.mid(11)) + "1 1 4\n" << 2 << 2
-        << QVector<double>{0, 0, 0, 4};
-    QTest::newRow("tabs and carriage returns in the header")
-        << QByteArray("#FENU-CTImg\r\n#\tRange_X0\t:\t0\r\n#\tRange_Y0 : 0\r\n# Range_X1 :\t2\r\n#  Range_Y1  :  1\r\n"
-                      "2 0 5\r\n")
-        << 3 << 2 << QVector<double>{0, 0, 5, 0, 0, 0};
-    QTest::newRow("region away from the origin is kept whole")
-        << QByteArray("#FENU-CTImg\n# Range_X0 : 10\n# Range_Y0 : 20\n# Range_X1 : 11\n# Range_Y1 : 20\n"
-                      "10 20 1.5\n11 20 2.5\n")
-        << 2 << 1 << QVector<double>{1.5, 2.5};
-    QTest::newRow("positions outside the matrix are dropped")
-        << h22 + "2 0 9\n0 2 9\n-1 0 9\n0 -1 9\n1 1 4\n2147483647 2147483647 9\n" << 2 << 2
-        << QVector<double>{0, 0, 0, 4};
-    QTest::newRow("malformed and short lines") << h22 + "a b 7\n1 1 x\n1 1\n\n1 0 3 extra fields\n1 1 4" << 2 << 2
-                                               << QVector<double>{7, 3, 0, 4};
-    QTest::newRow("fractional range reads as 0, so no matrix")
-        << QByteArray("#FENU-CTImg\n# Range_X0 : 0\n# Range_Y0 : 0\n# Range_X1 : 10.5\n# Range_Y1 : 3\n0 0 1\n") << 0 << 0
-        << none;
-    QTest::newRow("header only") << h22 << 0 << 0 << none;
-    QTest::newRow("2e9 by 2e9 refused before allocating")
-        << QByteArray("#FENU-CTImg\n# Range_X0 : -2000000000\n# Range_Y0 : -2000000000\n# Range_X1 : 2000000000\n"
-                      "# Range_Y1 : 2000000000\n0 0 1\n") << 0 << 0 << none;
-    QTest::newRow("a line longer than a read block")
-        << h22 + QByteArray(3 << 20, 'z') + "\n1 0 6\n" << 2 << 2 << QVector<double>{0, 6, 0, 0};
-    // The generic "## 240301" matrix of other programs.
-    const QByteArray h33 = "## 240301 from another program\n# X-NUM 3\n# Y-NUM 3\n";
-    QTest::newRow("3 by 3 header gives 2 by 2, commas and blanks alike")
-        << h33 + "1,1,0.5\n2, 1 ,1.5\n,1,2,-2,\n2\t2,,4\n" << 2 << 2 << QVector<double>{0.5, 1.5, -2, 4};
-    QTest::newRow("header with commas") << QByteArray("## 240301\n#,X-NUM,4\n#, Y-NUM ,2\n0 0 1\n2 0 3\n") << 3 << 1
-                                        << QVector<double>{1, 0, 3};
-    QTest::newRow("origin at the first data line") << h33 + "5 7 1\n6 8 2\n4 7 9\n7 7 9\n" << 2 << 2
-                                                  << QVector<double>{1, 0, 0, 2};
-    QTest::newRow("data before the sizes is skipped")
-        << QByteArray("## 240301\n0 0 9\n# X-NUM 3\n0 0 8\n# Y-NUM 2\n0 0 1\n1 0 2\n") << 2 << 1 << QVector<double>{1, 2};
-    QTest::newRow("size outside 32 bits") << QByteArray("## 240301\n# X-NUM 4294967297\n# Y-NUM 3\n0 0 1\n") << 0 << 0
-                                          << none;
-    QTest::newRow("generic 2e9 by 2e9 refused")
-        << QByteArray("## 240301\n# X-NUM 2000000000\n# Y-NUM 2000000000\n0 0 1\n") << 0 << 0 << none;
-    QTest::newRow("wrong magic") << QByteArray("## 240302\n# X-NUM 3\n# Y-NUM 3\n0 0 1\n") << 0 << 0 << none;
-}
-
-void TstCtImgDataFile::readers()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(int, nx);
-    QFETCH(int, ny);
-    QFETCH(QVector<double>, values);
-    const bool generic = text.startsWith("##");
-    DataMatrix m;
-    QCOMPARE(readText(text, &m, generic), nx > 0);
-    QCOMPARE(QSize(m.nx, m.ny), QSize(nx, ny));
-    QCOMPARE(QVector<double>(m.values.begin(), m.values.end()), values);
-    if (nx > 0 && !values.contains(0.0)) { // every cell was read
-        QCOMPARE(m.min, *std::min_element(values.begin(), values.end()));
-        QCOMPARE(m.max, *std::max_element(values.begin(), values.end()));
+    void formatMatchesTextStream()
+    {
+        QFETCH(QString, kind);
+        int mismatches = 0;
+        QString first;
+        for (double v : generatedValues(kind)) {
+            char buf[32];
+            const QByteArray got(buf, int(formatDouble6(v, buf) - buf));
+            QVERIFY(got.size() <= kDouble6MaxChars);
+            if (got != textStreamText(v) && mismatches++ == 0)
+                first = QStringLiteral("%1 written as %2").arg(v, 0, 'g', 17).arg(got);
+        }
+        QVERIFY2(mismatches == 0, qPrintable(QStringLiteral("%1 mismatches, first %2").arg(mismatches).arg(first)));
     }
-    // Neither reader takes the other's format.
-    QVERIFY(!readText(text, &m, !generic));
-}
 
-void TstCtImgDataFile::numberFieldsReadAsQtDoes_data()
-{
-    QTest::addColumn<QByteArray>("x");
-    QTest::addColumn<QByteArray>("value");
-    for (const char* s : {"+2", "-0", ".5", "5.", "+.5e+2", "0x10", "inf", "-inf", "nan", "1e400", "1e-400", "4.9e-324",
-                          "1e", "+-1", "1.2.3", "123456789012345678901234567890"})
-        QTest::newRow(s) << QByteArray("1") << QByteArray(s);
-    for (const char* s : {"+1", "01", "2147483648", "-2147483648", "1.0", "+"})
-        QTest::newRow(QByteArray("x ").append(s).constData()) << QByteArray(s) << QByteArray("7");
-}
+    void fileText_data()
+    {
+        QTest::addColumn<DataRegion>("region");
+        QTest::addColumn<DataLimits>("limits");
+        QTest::addColumn<QByteArray>("lines"); // after the header; null: no text at all
+        // Matrix (x, z): (0, 0) 1.5, (1, 0) -2, (0, 1) 12, (1, 1) NaN.
+        QTest::newRow("whole grid, x fastest, 12 beyond the limit")
+            << DataRegion{0, 0, 2, 2} << DataLimits() << QByteArray("0\t0\t11.5\n1\t0\t8\n0\t1\t10\n1\t1\tnan\n");
+        QTest::newRow("fractional region, outside the grid reads 0")
+            << DataRegion{0.5, 1.25, 2.5, 1.5} << DataLimits() << QByteArray("0\t1\t10\n1\t1\tnan\n2\t1\t10\n");
+        QTest::newRow("limits are kept, offset 0") << DataRegion{0, 0, 2, 1} << DataLimits{1.5, -2.0, 0.0}
+                                                  << QByteArray("0\t0\t1.5\n1\t0\t-2\n");
+        QTest::newRow("just outside the limits") << DataRegion{0, 0, 2, 1} << DataLimits{1.4999, -1.9999, 1e6}
+                                                 << QByteArray("0\t0\t1e+06\n1\t0\t1e+06\n");
+        QTest::newRow("sticking out on every side") << DataRegion{-1, 1, 3, 2} << DataLimits()
+                                                    << QByteArray("-1\t1\t10\n0\t1\t10\n1\t1\tnan\n2\t1\t10\n");
+        QTest::newRow("wholly outside") << DataRegion{5, 5, 6, 6} << DataLimits() << QByteArray("5\t5\t10\n");
+        QTest::newRow("reversed: header only") << DataRegion{2, 2, 0, 0} << DataLimits() << QByteArray("");
+        QTest::newRow("NaN region refused") << DataRegion{kNaN, 0, 10, 10} << DataLimits() << QByteArray();
+        QTest::newRow("absurd coordinates refused") << DataRegion{0, 0, 1e300, 10} << DataLimits() << QByteArray();
+        QTest::newRow("billions of pixels refused") << DataRegion{0, 0, 1e6, 1e6} << DataLimits() << QByteArray();
+    }
 
-void TstCtImgDataFile::numberFieldsReadAsQtDoes()
-{
-    QFETCH(QByteArray, x);
-    QFETCH(QByteArray, value);
-    // A wide matrix so that any x the field may read as lands inside.
-    DataMatrix m;
-    QVERIFY(readText("## 240301\n# X-NUM 3\n# Y-NUM 2\n0 0 0\n" + x + " 0 " + value + "\n", &m, true));
-    const int wantX = QString(x).toInt();
-    const double want = QString(value).toDouble();
-    const bool inside = wantX >= 0 && wantX < m.nx;
-    const double got = m.at(inside ? wantX : 1, 0);
-    QVERIFY2(inside ? (got == want || (std::isnan(got) && std::isnan(want))) : got == 0.0 && m.at(0, 0) == 0.0,
-             qPrintable(QStringLiteral("read %1, Qt reads %2").arg(got).arg(want)));
-}
+    void fileText()
+    {
+        QFETCH(DataRegion, region);
+        QFETCH(DataLimits, limits);
+        QFETCH(QByteArray, lines);
+        const double m[4] = {1.5, -2.0, 12.0, kNaN};
+        MessageCapture cap;
+        QCOMPARE(buildCtImgDataText({m, 2, 2}, region, limits), lines.isNull() ? QByteArray() : referenceHeader(region) + lines);
+        QCOMPARE(cap.lines().size(), lines.isNull() ? 1 : 0);
+    }
 
-void TstCtImgDataFile::missingFiles()
-{
-    MessageCapture cap;
-    DataMatrix m;
-    QVERIFY(!readCtImgDataFile("/nonexistent/dir/slice.dat", &m));
-    QVERIFY(!readMatrixDataFile("/nonexistent/dir/slice.dat", &m));
-    QCOMPARE(cap.count("Can't open data file : /nonexistent/dir/slice.dat"), 2);
-}
+    void readers_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QSize>("size"); // empty: refused
+        QTest::addColumn<QVector<double>>("values"); // row-major
+        const QByteArray h22 = "#FENU-CTImg\n# Range_X0       : 0\n# Range_Y0       : 0\n"
+                               "# Range_X1       : 1\n# Range_Y1       : 1\n";
+        const QVector<double> none;
+        QTest::newRow("plain") << h22 + "0\t0\t1\n1\t0\t2\n0\t1\t3\n1\t1\t4\n" << QSize(2, 2) << QVector<double>{1, 2, 3, 4};
+        QTest::newRow("text after the magic, byte-order mark")
+            << QByteArray("\xEF\xBB\xBF#FENU-CTImg version 2").append(h22.mid(11)) + "1 1 4\n" << QSize(2, 2)
+            << QVector<double>{0, 0, 0, 4};
+        QTest::newRow("tabs and carriage returns in the header")
+            << QByteArray("#FENU-CTImg\r\n#\tRange_X0\t:\t0\r\n#\tRange_Y0 : 0\r\n# Range_X1 :\t2\r\n#  Range_Y1  :  1\r\n"
+                          "2 0 5\r\n")
+            << QSize(3, 2) << QVector<double>{0, 0, 5, 0, 0, 0};
+        QTest::newRow("region away from the origin is kept whole")
+            << QByteArray("#FENU-CTImg\n# Range_X0 : 10\n# Range_Y0 : 20\n# Range_X1 : 11\n# Range_Y1 : 20\n"
+                          "10 20 1.5\n11 20 2.5\n")
+            << QSize(2, 1) << QVector<double>{1.5, 2.5};
+        QTest::newRow("positions outside the matrix are dropped")
+            << h22 + "2 0 9\n0 2 9\n-1 0 9\n0 -1 9\n1 1 4\n2147483647 2147483647 9\n" << QSize(2, 2)
+            << QVector<double>{0, 0, 0, 4};
+        QTest::newRow("malformed and short lines") << h22 + "a b 7\n1 1 x\n1 1\n\n1 0 3 extra fields\n1 1 4" << QSize(2, 2)
+                                                   << QVector<double>{7, 3, 0, 4};
+        QTest::newRow("fractional range reads as 0, so no matrix")
+            << QByteArray("#FENU-CTImg\n# Range_X0 : 0\n# Range_Y0 : 0\n# Range_X1 : 10.5\n# Range_Y1 : 3\n0 0 1\n") << QSize(0, 0)
+            << none;
+        QTest::newRow("2e9 by 2e9 refused before allocating")
+            << QByteArray("#FENU-CTImg\n# Range_X0 : -2000000000\n# Range_Y0 : -2000000000\n# Range_X1 : 2000000000\n"
+                          "# Range_Y1 : 2000000000\n0 0 1\n") << QSize(0, 0) << none;
+        QTest::newRow("a line longer than a read block")
+            << h22 + QByteArray(3 << 20, 'z') + "\n1 0 6\n" << QSize(2, 2) << QVector<double>{0, 6, 0, 0};
+        // The generic "## 240301" matrix of other programs.
+        const QByteArray h33 = "## 240301 from another program\n# X-NUM 3\n# Y-NUM 3\n";
+        QTest::newRow("3 by 3 header gives 2 by 2, commas and blanks alike")
+            << h33 + "1,1,0.5\n2, 1 ,1.5\n,1,2,-2,\n2\t2,,4\n" << QSize(2, 2) << QVector<double>{0.5, 1.5, -2, 4};
+        QTest::newRow("origin at the first data line") << h33 + "5 7 1\n6 8 2\n4 7 9\n7 7 9\n" << QSize(2, 2)
+                                                      << QVector<double>{1, 0, 0, 2};
+        QTest::newRow("data before the sizes is skipped")
+            << QByteArray("## 240301\n0 0 9\n# X-NUM 3\n0 0 8\n# Y-NUM 2\n0 0 1\n1 0 2\n") << QSize(2, 1) << QVector<double>{1, 2};
+        QTest::newRow("size outside 32 bits") << QByteArray("## 240301\n# X-NUM 4294967297\n# Y-NUM 3\n0 0 1\n") << QSize(0, 0)
+                                              << none;
+        QTest::newRow("generic 2e9 by 2e9 refused")
+            << QByteArray("## 240301\n# X-NUM 2000000000\n# Y-NUM 2000000000\n0 0 1\n") << QSize(0, 0) << none;
+        QTest::newRow("wrong magic") << QByteArray("## 240302\n# X-NUM 3\n# Y-NUM 3\n0 0 1\n") << QSize(0, 0) << none;
+    }
+
+    void readers()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QSize, size);
+        const int nx = size.width();
+        QFETCH(QVector<double>, values);
+        const bool generic = text.startsWith("##");
+        DataMatrix m;
+        QCOMPARE(readText(text, &m, generic), nx > 0);
+        QCOMPARE(QSize(m.nx, m.ny), size);
+        QCOMPARE(QVector<double>(m.values.begin(), m.values.end()), values);
+        if (nx > 0 && !values.contains(0.0)) { // every cell was read
+            QCOMPARE(m.min, *std::min_element(values.begin(), values.end()));
+            QCOMPARE(m.max, *std::max_element(values.begin(), values.end()));
+        }
+        // Neither reader takes the other's format.
+        QVERIFY(!readText(text, &m, !generic));
+    }
+
+    void missingFiles()
+    {
+        MessageCapture cap;
+        DataMatrix m;
+        QVERIFY(!readCtImgDataFile("/nonexistent/dir/slice.dat", &m));
+        QVERIFY(!readMatrixDataFile("/nonexistent/dir/slice.dat", &m));
+        QCOMPARE(cap.count("Can't open data file : /nonexistent/dir/slice.dat"), 2);
+    }
+};
 
 QTEST_GUILESS_MAIN(TstCtImgDataFile)
 #include "tst_ctimgdatafile.moc"

@@ -18,20 +18,6 @@ signals:
     void saveImgWDiscard(SavingImg* img);
 };
 
-// Every slice of a beam time ends up here; a lost or misplaced file is a
-// lost measurement, so names, folders and failures are checked on disk.
-class TstDataSaver : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void savedFiles_data();
-    void savedFiles();
-    void failuresAreReportedAndNothingElseIsLost_data();
-    void failuresAreReportedAndNothingElseIsLost();
-    void pngCompressionLevels();
-};
-
 namespace {
 
 QImage greyImage(int w, int h)
@@ -59,11 +45,6 @@ QByteArray fileBytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-SaveSettings settings(const QString& path, const QString& name, const QString& tag)
-{
-    return {true, path, name, tag};
-}
-
 const double kMatrix[4] = {1.5, -2.0, 12.0, 0.25};
 const DataRegion kRegion{0, 0, 2, 2};
 
@@ -72,8 +53,7 @@ SavingData* dataRecord(const SaveSettings& s, int slice)
     return makeSavingData(s, slice, {kMatrix, 2, 2}, kRegion, DataLimits());
 }
 
-// Runs fn with a saver living on its own thread, as in the program, and
-// returns once every record sent by fn has been handled.
+// Runs fn with a saver on its own thread; returns once every record fn sent has been handled.
 template <typename Fn>
 void withSaverThread(bool inSub, bool ofEnergy, bool ofSlice, Fn fn)
 {
@@ -94,126 +74,120 @@ void withSaverThread(bool inSub, bool ofEnergy, bool ofSlice, Fn fn)
 
 } // namespace
 
-void TstDataSaver::savedFiles_data()
-{
-    QTest::addColumn<QVector<bool>>("switches"); // in sub-folders, of energy, of slice
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("tag");
-    QTest::addColumn<int>("slice");
-    QTest::addColumn<QStringList>("dirs");
-    QTest::addColumn<QString>("stem");
-    QTest::newRow("defaults: slice folder") << QVector<bool>{true, false, true} << "scan" << "E7112" << 42
-                                            << QStringList{"00042/"} << "scan-E7112-00042";
-    QTest::newRow("neither switch: slice folder, no name") << QVector<bool>{true, false, false} << "" << "E7112" << 42
-                                                           << QStringList{"00042/"} << "E7112-00042";
-    QTest::newRow("energy folder") << QVector<bool>{true, true, false} << "scan" << "T" << 42 << QStringList{"T/"}
-                                   << "scan-T-00042";
-    QTest::newRow("energy and slice folders, six digits") << QVector<bool>{true, true, true} << "" << "T" << 123456
-                                                          << QStringList{"T/", "123456/"} << "T-123456";
-    QTest::newRow("no sub-folders, negative slice, percent signs")
-        << QVector<bool>{false, true, true} << "a%1" << "%2" << -7 << QStringList{""} << "a%1-%2--0007";
-}
+struct Saved { QVector<bool> switches; QString name, tag; int slice; QStringList dirs; QString stem; };
+Q_DECLARE_METATYPE(Saved)
 
-void TstDataSaver::savedFiles()
+// A lost or misplaced file is a lost measurement: names, folders and failures are checked on disk.
+class TstDataSaver : public QObject
 {
-    QFETCH(QVector<bool>, switches);
-    QFETCH(QString, name);
-    QFETCH(QString, tag);
-    QFETCH(int, slice);
-    QFETCH(QStringList, dirs);
-    QFETCH(QString, stem);
-    QTemporaryDir tmp;
-    const QString base = tmp.filePath("run");
-    const int liveBefore = SavingRecord::live();
-    const QImage img = greyImage(5, 3);
-    const double zeros[4] = {};
-    QByteArray buffer; // one worker's, reused for every slice
-    MessageCapture cap;
-    withSaverThread(switches[0], switches[1], switches[2], [&](RecordSender& s) {
-        emit s.saveDataWDiscard(makeSavingData(settings(base, name, tag), slice, {kMatrix, 2, 2}, kRegion, {}, &buffer));
-        emit s.saveImgWDiscard(makeSavingImg(settings(base, name, tag), slice, img));
-        // The next slice fills the buffer while the saver may still hold the last text.
-        emit s.saveDataWDiscard(makeSavingData(settings(tmp.filePath("next"), "", "T"), 1, {zeros, 2, 2}, kRegion, {},
-                                               &buffer));
-    });
-    QStringList want;
-    for (const QString& d : dirs)
-        want << d + stem + ".dat" << d + stem + ".png";
-    want.sort();
-    QCOMPARE(filesUnder(base), want);
-    for (const QString& d : dirs) {
-        QCOMPARE(fileBytes(base + "/" + d + stem + ".dat"), buildCtImgDataText({kMatrix, 2, 2}, kRegion, {}));
-        QCOMPARE(QImage(base + "/" + d + stem + ".png").convertToFormat(QImage::Format_Grayscale8), img);
+    Q_OBJECT
+
+private slots:
+    // Sub-folder switches (in sub-folders, of energy, of slice), name, tag, slice, folders, file stem.
+    void savedFiles_data()
+    {
+        QTest::addColumn<Saved>("c");
+        QTest::newRow("defaults: slice folder") << Saved{{1, 0, 1}, "scan", "E7112", 42, {"00042/"}, "scan-E7112-00042"};
+        QTest::newRow("neither switch: slice folder, no name") << Saved{{1, 0, 0}, "", "E7112", 42, {"00042/"}, "E7112-00042"};
+        QTest::newRow("energy folder") << Saved{{1, 1, 0}, "scan", "T", 42, {"T/"}, "scan-T-00042"};
+        QTest::newRow("energy and slice folders, six digits") << Saved{{1, 1, 1}, "", "T", 123456, {"T/", "123456/"}, "T-123456"};
+        QTest::newRow("no sub-folders, negative slice, percent signs")
+            << Saved{{0, 1, 1}, "a%1", "%2", -7, {""}, "a%1-%2--0007"};
     }
-    QCOMPARE(cap.lines(), QStringList());
-    QCOMPARE(SavingRecord::live(), liveBefore);
-}
-
-void TstDataSaver::failuresAreReportedAndNothingElseIsLost_data()
-{
-    QTest::addColumn<QString>("obstacle"); // what is in the way, and where
-    QTest::addColumn<QString>("diagnostic");
-    QTest::newRow("folder cannot be made") << "file bad" << "Can't create directory : %1/bad/00042";
-    QTest::newRow("file cannot be opened") << "dir bad/00042/T-00042.dat"
-                                           << "Can't open data file for writing : %1/bad/00042/T-00042.dat";
-    QTest::newRow("disk full") << "full bad/00042/T-00042.dat"
-                               << "Can't write the whole data file : %1/bad/00042/T-00042.dat";
-    QTest::newRow("image cannot be saved") << "dir bad/00042/T-00042.png" << "Can't save image file : %1/bad/00042/T-00042.png";
-}
-
-void TstDataSaver::failuresAreReportedAndNothingElseIsLost()
-{
-    QFETCH(QString, obstacle);
-    QFETCH(QString, diagnostic);
-    QTemporaryDir tmp;
-    const QString root = tmp.path(), where = tmp.filePath(obstacle.section(' ', 1));
-    if (obstacle.startsWith("full") && !QFile::exists("/dev/full"))
-        QSKIP("no /dev/full on this system");
-    QVERIFY(obstacle.startsWith("file") ? QFile(where).open(QIODevice::WriteOnly) : QDir().mkpath(where));
-    if (obstacle.startsWith("full"))
-        QVERIFY(QDir().rmdir(where) && QFile::link("/dev/full", where));
-    const int liveBefore = SavingRecord::live();
-    const QImage img = greyImage(4, 4);
-    MessageCapture cap;
-    withSaverThread(true, false, true, [&](RecordSender& s) {
-        emit s.saveDataWDiscard(dataRecord(settings(root + "/good", "", "T"), 41));
-        if (diagnostic.contains("image"))
-            emit s.saveImgWDiscard(makeSavingImg(settings(root + "/bad", "", "T"), 42, img));
-        else
-            emit s.saveDataWDiscard(dataRecord(settings(root + "/bad", "", "T"), 42));
-        emit s.saveDataWDiscard(dataRecord(settings(root + "/good", "", "T"), 43));
-        emit s.saveImgWDiscard(makeSavingImg(settings(root + "/good", "", "T"), 43, img));
-    });
-    QCOMPARE(cap.lines(), QStringList{diagnostic.arg(root)});
-    QCOMPARE(filesUnder(root + "/good"), QStringList({"00041/T-00041.dat", "00043/T-00043.dat", "00043/T-00043.png"}));
-    QCOMPARE(SavingRecord::live(), liveBefore);
-}
-
-
-// The zlib level reaches the PNG writer through its quality scale; a wrong
-// mapping would silently store images uncompressed or slowly.
-void TstDataSaver::pngCompressionLevels()
-{
-    QTemporaryDir tmp;
-    const QImage img = greyImage(256, 256);
-    QMap<int, QByteArray> bytes;
-    for (int level : {-1, 0, 1, 6, 9, 10}) {
-        DataSaver saver;
-        saver.setSubFolders(false, false, false);
-        saver.setPngCompression(level);
-        const QString dir = tmp.filePath(QString::number(level));
-        SavingImg* r = makeSavingImg(settings(dir, "", "T"), 1, img);
-        saver.saveImgWDiscard(r);
-        bytes[level] = fileBytes(dir + "/T-00001.png");
-        QImage back;
-        QVERIFY(back.loadFromData(bytes[level], "png"));
-        QCOMPARE(back.convertToFormat(QImage::Format_Grayscale8), img);
+    void savedFiles()
+    {
+        QFETCH(Saved, c);
+        QTemporaryDir tmp;
+        const QString base = tmp.filePath("run");
+        const int liveBefore = SavingRecord::live();
+        const QImage img = greyImage(5, 3);
+        const double zeros[4] = {};
+        QByteArray buffer; // one worker's, reused for every slice
+        MessageCapture cap;
+        withSaverThread(c.switches[0], c.switches[1], c.switches[2], [&](RecordSender& s) {
+            emit s.saveDataWDiscard(makeSavingData({true, base, c.name, c.tag}, c.slice, {kMatrix, 2, 2}, kRegion, {}, &buffer));
+            emit s.saveImgWDiscard(makeSavingImg({true, base, c.name, c.tag}, c.slice, img));
+            // The next slice fills the buffer while the saver may still hold the last text.
+            emit s.saveDataWDiscard(makeSavingData({true, tmp.filePath("next"), "", "T"}, 1, {zeros, 2, 2}, kRegion, {}, &buffer));
+        });
+        QStringList want;
+        for (const QString& d : c.dirs)
+            want << d + c.stem + ".dat" << d + c.stem + ".png";
+        want.sort();
+        QCOMPARE(filesUnder(base), want);
+        for (const QString& d : c.dirs) {
+            QCOMPARE(fileBytes(base + "/" + d + c.stem + ".dat"), buildCtImgDataText({kMatrix, 2, 2}, kRegion, {}));
+            QCOMPARE(QImage(base + "/" + d + c.stem + ".png").convertToFormat(QImage::Format_Grayscale8), img);
+        }
+        QCOMPARE(cap.lines(), QStringList());
+        QCOMPARE(SavingRecord::live(), liveBefore);
     }
-    QVERIFY(bytes[0].size() > img.width() * img.height()); // stored
-    QVERIFY(bytes[1].size() < bytes[0].size() / 2);
-    QVERIFY(bytes[9].size() <= bytes[6].size());
-    QCOMPARE(bytes[6], bytes[-1]); // the writer's default is level 6
-    QCOMPARE(bytes[10], bytes[-1]);
-}
+
+    void failuresAreReportedAndNothingElseIsLost_data()
+    {
+        QTest::addColumn<QString>("obstacle"); // what is in the way, and where
+        QTest::addColumn<QString>("diagnostic");
+        QTest::newRow("folder cannot be made") << "file bad" << "Can't create directory : %1/bad/00042";
+        QTest::newRow("file cannot be opened") << "dir bad/00042/T-00042.dat"
+                                               << "Can't open data file for writing : %1/bad/00042/T-00042.dat";
+        QTest::newRow("disk full") << "full bad/00042/T-00042.dat"
+                                   << "Can't write the whole data file : %1/bad/00042/T-00042.dat";
+        QTest::newRow("image cannot be saved") << "dir bad/00042/T-00042.png" << "Can't save image file : %1/bad/00042/T-00042.png";
+    }
+
+    void failuresAreReportedAndNothingElseIsLost()
+    {
+        QFETCH(QString, obstacle);
+        QFETCH(QString, diagnostic);
+        QTemporaryDir tmp;
+        const QString root = tmp.path(), where = tmp.filePath(obstacle.section(' ', 1));
+        if (obstacle.startsWith("full") && !QFile::exists("/dev/full"))
+            QSKIP("no /dev/full on this system");
+        QVERIFY(obstacle.startsWith("file") ? QFile(where).open(QIODevice::WriteOnly) : QDir().mkpath(where));
+        if (obstacle.startsWith("full"))
+            QVERIFY(QDir().rmdir(where) && QFile::link("/dev/full", where));
+        const int liveBefore = SavingRecord::live();
+        const QImage img = greyImage(4, 4);
+        MessageCapture cap;
+        const SaveSettings good{true, root + "/good", "", "T"}, bad{true, root + "/bad", "", "T"};
+        withSaverThread(true, false, true, [&](RecordSender& s) {
+            emit s.saveDataWDiscard(dataRecord(good, 41));
+            if (diagnostic.contains("image"))
+                emit s.saveImgWDiscard(makeSavingImg(bad, 42, img));
+            else
+                emit s.saveDataWDiscard(dataRecord(bad, 42));
+            emit s.saveDataWDiscard(dataRecord(good, 43));
+            emit s.saveImgWDiscard(makeSavingImg(good, 43, img));
+        });
+        QCOMPARE(cap.lines(), QStringList{diagnostic.arg(root)});
+        QCOMPARE(filesUnder(root + "/good"), QStringList({"00041/T-00041.dat", "00043/T-00043.dat", "00043/T-00043.png"}));
+        QCOMPARE(SavingRecord::live(), liveBefore);
+    }
+
+    // The zlib level reaches the PNG writer through its quality scale.
+    void pngCompressionLevels()
+    {
+        QTemporaryDir tmp;
+        const QImage img = greyImage(256, 256);
+        QMap<int, QByteArray> bytes;
+        for (int level : {-1, 0, 1, 6, 9, 10}) {
+            DataSaver saver;
+            saver.setSubFolders(false, false, false);
+            saver.setPngCompression(level);
+            const QString dir = tmp.filePath(QString::number(level));
+            saver.saveImgWDiscard(makeSavingImg({true, dir, "", "T"}, 1, img));
+            bytes[level] = fileBytes(dir + "/T-00001.png");
+            QImage back;
+            QVERIFY(back.loadFromData(bytes[level], "png"));
+            QCOMPARE(back.convertToFormat(QImage::Format_Grayscale8), img);
+        }
+        QVERIFY(bytes[0].size() > img.width() * img.height()); // stored
+        QVERIFY(bytes[1].size() < bytes[0].size() / 2);
+        QVERIFY(bytes[9].size() <= bytes[6].size());
+        QCOMPARE(bytes[6], bytes[-1]); // the writer's default is level 6
+        QCOMPARE(bytes[10], bytes[-1]);
+    }
+};
+
 QTEST_MAIN(TstDataSaver)
 #include "tst_datasaver.moc"

@@ -12,37 +12,12 @@
 #include <memory>
 #include <thread>
 
-// The sinogram is what every reconstruction sees of the data: its columns
-// must sit at the right detector positions, its rows must be the right
-// projections, and its values the corrected attenuation.
-class TstSinogramCore : public QObject
-{
-    Q_OBJECT
+struct Positions { bool rotAxIsV; double cor; int width; double firstPosition; bool refused; };
+struct Guess { bool vertical; double cor; int across; double start; bool noisy, references; };
+Q_DECLARE_METATYPE(Positions)
+Q_DECLARE_METATYPE(Guess)
 
-private slots:
-    void samplePositions_data();
-    void samplePositions();
-    void dataSetRangeWraps_data();
-    void dataSetRangeWraps();
-    void normalisation_data();
-    void normalisation();
-    void concurrentCallsMatchSerial();
-    void guessCorFindsTrueCentre_data();
-    void guessCorFindsTrueCentre();
-    void guessCorRefusesWithoutInformation();
-
-private:
-    QString write(const QString& name, int w, int h, const QVector<double>& values)
-    {
-        const QString path = dir.filePath(name);
-        itexImage(w, h, 2, values).write(path);
-        return path;
-    }
-    QTemporaryDir dir;
-};
-
-// A set of images whose every pixel holds 16 x its position across the axis,
-// so that a resampled value tells where it was taken.
+// Every pixel holds 16 x its position across the axis: a resampled value tells where it was taken.
 static void positionCodedSet(ImgDatas& set, const QString& path, bool rotAxIsV, int d)
 {
     const int w = rotAxIsV ? d : 3, h = rotAxIsV ? 3 : d;
@@ -55,229 +30,219 @@ static void positionCodedSet(ImgDatas& set, const QString& path, bool rotAxIsV, 
     QVERIFY(set.add(path, 0));
 }
 
-void TstSinogramCore::samplePositions_data()
+
+// Columns at the right detector positions, rows the right projections, values the corrected attenuation.
+class TstSinogramCore : public QObject
 {
-    QTest::addColumn<bool>("rotAxIsV");
-    QTest::addColumn<double>("cor");
-    QTest::addColumn<int>("width"); // 0: no sinogram
-    QTest::addColumn<double>("firstPosition");
-    QTest::addColumn<bool>("refused"); // with a diagnostic
-    for (bool v : {true, false}) {
-        const char* ax = v ? "V" : "H";
-        QTest::addRow("%s cor 1500.25: from 955.25", ax) << v << 1500.25 << 1091 << 955.25 << false;
-        QTest::addRow("%s cor 1.0, smallest accepted", ax) << v << 1.0 << 1 << 1.0 << false;
-        QTest::addRow("%s cor 2046.0, largest with a sample", ax) << v << 2046.0 << 1 << 2046.0 << false;
-        QTest::addRow("%s cor 2046.5 leaves no sample", ax) << v << 2046.5 << 0 << 0.0 << false;
+    Q_OBJECT
+
+private slots:
+    // Axis, CoR, sinogram width (0: none), first sample's position, refused with a diagnostic.
+    void samplePositions_data()
+    {
+        QTest::addColumn<Positions>("c");
+        for (bool v : {true, false}) {
+            const char* ax = v ? "V" : "H";
+            QTest::addRow("%s cor 1500.25: from 955.25", ax) << Positions{v, 1500.25, 1091, 955.25, false};
+            QTest::addRow("%s cor 1.0, smallest accepted", ax) << Positions{v, 1.0, 1, 1.0, false};
+            QTest::addRow("%s cor 2046.0, largest with a sample", ax) << Positions{v, 2046.0, 1, 2046.0, false};
+            QTest::addRow("%s cor 2046.5 leaves no sample", ax) << Positions{v, 2046.5, 0, 0.0, false};
+        }
+        QTest::newRow("cor 0.5 refused") << Positions{true, 0.5, 0, 0.0, true};
+        QTest::newRow("NaN refused") << Positions{true, qQNaN(), 0, 0.0, true};
+        QTest::newRow("1e300 refused") << Positions{true, 1e300, 0, 0.0, true};
     }
-    QTest::newRow("cor 0.5 refused") << true << 0.5 << 0 << 0.0 << true;
-    QTest::newRow("NaN refused") << true << qQNaN() << 0 << 0.0 << true;
-    QTest::newRow("1e300 refused") << true << 1e300 << 0 << 0.0 << true;
-}
 
-void TstSinogramCore::samplePositions()
-{
-    QFETCH(bool, rotAxIsV);
-    QFETCH(double, cor);
-    QFETCH(int, width);
-    QFETCH(double, firstPosition);
-    QFETCH(bool, refused);
-    ImgDatas set;
-    positionCodedSet(set, dir.filePath("pos.img"), rotAxIsV, 2048);
-    HSgm h;
-    QVERIFY(genSinogram0(h, set, rotAxIsV, 30.0, 5, {0, 2}));
-    MessageCapture cap;
-    QCOMPARE(genSinogram0(h, set, rotAxIsV, cor, 1, {0, 2}), width > 0);
-    QCOMPARE(cap.count("Centre of rotation"), refused ? 1 : 0);
-    // Never the previous slice's sinogram under the new slice number.
-    QCOMPARE(h.slice, 1);
-    QCOMPARE(h.width, width);
-    QCOMPARE(h.isEmpty(), width == 0);
-    for (int k = 0; !h.isEmpty() && k < h.rows; ++k) {
-        QCOMPARE(h.rawRow(k)[0], 16.0 * firstPosition);
-        QCOMPARE(h.rawRow(k)[(width - 1) / 2], 16.0 * cor);
-        for (int c = 1; c < width; ++c)
-            QCOMPARE(h.rawRow(k)[c] - h.rawRow(k)[c - 1], 16.0);
+    void samplePositions()
+    {
+        QFETCH(Positions, c);
+        ImgDatas set;
+        positionCodedSet(set, dir.filePath("pos.img"), c.rotAxIsV, 2048);
+        HSgm h;
+        QVERIFY(genSinogram0(h, set, c.rotAxIsV, 30.0, 5, {0, 2}));
+        MessageCapture cap;
+        QCOMPARE(genSinogram0(h, set, c.rotAxIsV, c.cor, 1, {0, 2}), c.width > 0);
+        QCOMPARE(cap.count("Centre of rotation"), c.refused ? 1 : 0);
+        // Never the previous slice's sinogram under the new slice number.
+        QCOMPARE(h.slice, 1);
+        QCOMPARE(h.width, c.width);
+        QCOMPARE(h.isEmpty(), c.width == 0);
+        for (int k = 0; !h.isEmpty() && k < h.rows; ++k) {
+            QCOMPARE(h.rawRow(k)[0], 16.0 * c.firstPosition);
+            QCOMPARE(h.rawRow(k)[(c.width - 1) / 2], 16.0 * c.cor);
+            for (int col = 1; col < c.width; ++col)
+                QCOMPARE(h.rawRow(k)[col] - h.rawRow(k)[col - 1], 16.0);
+        }
     }
-}
 
-void TstSinogramCore::dataSetRangeWraps_data()
-{
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QVector<int>>("images");
-    auto span = [](std::initializer_list<std::pair<int, int>> parts) {
-        QVector<int> v;
-        for (auto [a, b] : parts)
-            for (int i = a; i <= b; ++i)
-                v << i;
-        return v;
-    };
-    QTest::newRow("350 of 360, 20 images") << 350 << 20 << span({{350, 359}, {0, 9}});
-    QTest::newRow("negative start means 0") << -1 << 3 << span({{0, 2}});
-    QTest::newRow("sign of the count ignored") << 5 << -4 << span({{5, 8}});
-    QTest::newRow("twice around") << 359 << 721 << span({{359, 359}, {0, 359}, {0, 359}});
-    QTest::newRow("absurd count refused") << 0 << 360 * 16 + 1 << QVector<int>{};
-}
-
-void TstSinogramCore::dataSetRangeWraps()
-{
-    QFETCH(int, start);
-    QFETCH(int, count);
-    QFETCH(QVector<int>, images);
-    // Image i is constant i + 1, which its sinogram row must show.
-    static ImgDatas* set = nullptr;
-    if (!set) {
-        set = new ImgDatas(this);
-        for (int i = 0; i < 360; ++i)
-            QVERIFY(set->add(write(QStringLiteral("c%1.img").arg(i), 8, 2, QVector<double>(16, i + 1)), 0));
+    void dataSetRangeWraps_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QVector<int>>("images");
+        auto span = [](std::initializer_list<std::pair<int, int>> parts) {
+            QVector<int> v;
+            for (auto [a, b] : parts)
+                for (int i = a; i <= b; ++i)
+                    v << i;
+            return v;
+        };
+        QTest::newRow("350 of 360, 20 images") << 350 << 20 << span({{350, 359}, {0, 9}});
+        QTest::newRow("negative start means 0") << -1 << 3 << span({{0, 2}});
+        QTest::newRow("sign of the count ignored") << 5 << -4 << span({{5, 8}});
+        QTest::newRow("twice around") << 359 << 721 << span({{359, 359}, {0, 359}, {0, 359}});
+        QTest::newRow("absurd count refused") << 0 << 360 * 16 + 1 << QVector<int>{};
     }
-    HSgm h;
-    QCOMPARE(genSinogram0(h, *set, true, 4.0, 0, {start, count}), !images.isEmpty());
-    QCOMPARE(h.rows, int(images.size()));
-    for (int k = 0; k < h.rows; ++k)
-        QCOMPARE(h.rawRow(k)[h.width - 1], double(images[k] + 1));
-}
 
-void TstSinogramCore::normalisation_data()
-{
-    QTest::addColumn<QString>("i0"); // "", "streamed", "memory", "wrong size"
-    QTest::addColumn<QString>("bg");
-    QTest::addColumn<QVector<double>>("expected"); // for I = 250, 100, 0, 1000
-    using std::log;
-    const QVector<double> noRefs = {-log(250.0), -log(100.0), 0.0, -log(1000.0)};
-    QTest::newRow("neither") << "" << "" << noRefs;
-    QTest::newRow("I0 of another size not used") << "wrong size" << "" << noRefs;
-    QTest::newRow("BG only: I0 - BG <= 0 counts as 1")
-        << "" << "memory" << QVector<double>{-log(150.0), 0.0, 0.0, -log(900.0)};
-    QTest::newRow("both, streamed; I <= BG gives ln(I0 - BG)") << "streamed" << "streamed"
-                                   << QVector<double>{log(900 / 150.0), log(900.0), log(900.0), log(900 / 900.0)};
-}
-
-void TstSinogramCore::normalisation()
-{
-    QFETCH(QString, i0);
-    QFETCH(QString, bg);
-    QFETCH(QVector<double>, expected);
-    ImgDatas set;
-    const double intensities[] = {250, 100, 0, 1000};
-    for (double v : intensities)
-        QVERIFY(set.add(write(QStringLiteral("n%1.img").arg(v), 8, 2, QVector<double>(16, v)), 0));
-    auto makeRef = [&](const QString& kind, double level) -> std::unique_ptr<ImgData> {
-        if (kind.isEmpty())
-            return nullptr;
-        const bool wrong = kind == "wrong size";
-        const QString path = write(QStringLiteral("ref%1.img").arg(level), wrong ? 9 : 8, 2,
-                                   QVector<double>(wrong ? 18 : 16, level));
-        return std::unique_ptr<ImgData>(loadImgData(path, 0, kind != "streamed"));
-    };
-    std::unique_ptr<ImgData> i0Img = makeRef(i0, 1000), bgImg = makeRef(bg, 100);
-    ImgData* i0Slot = i0Img.get();
-    ImgData* bgSlot = bgImg.get();
-    set.setI0Handle(&i0Slot);
-    set.setBgHandle(&bgSlot);
-    MessageCapture cap;
-    HSgm h;
-    QVERIFY(genSinogram0(h, set, true, 4.0, 1, {0, 4}));
-    for (int k = 0; k < 4; ++k)
-        for (int c = 0; c < h.width; ++c)
-            QCOMPARE(h.sgmRow(k)[c], expected[k]);
-    QCOMPARE(cap.count("I0 image size (9, 2) differs"), i0 == "wrong size" ? 1 : 0);
-}
-
-static PhantomSpec smallPhantom(bool vertical, double cor, int across, int projections)
-{
-    PhantomSpec s;
-    s.rotAxisVertical = vertical;
-    s.width = vertical ? across : 6;
-    s.height = vertical ? 6 : across;
-    s.cor = cor;
-    s.projections = projections;
-    return s;
-}
-
-void TstSinogramCore::concurrentCallsMatchSerial()
-{
-    // Streamed flat and dark images share one file position between threads.
-    ImgDatas set;
-    PhantomSet ps;
-    QVERIFY(ps.load(set, smallPhantom(false, 31.5, 64, 30), false));
-    const int slices = 6;
-    std::vector<HSgm> serial(slices), parallel(slices);
-    for (int s = 0; s < slices; ++s)
-        QVERIFY(genSinogram0(serial[size_t(s)], set, false, 31.5 - 0.25 * s, s, {3, 30}));
-    std::vector<std::thread> pool;
-    for (int t = 0; t < 3; ++t)
-        pool.emplace_back([&, t] {
-            for (int rep = 0; rep < 4; ++rep)
-                for (int s = t; s < slices; s += 3)
-                    genSinogram0(parallel[size_t(s)], set, false, 31.5 - 0.25 * s, s, {3, 30});
-        });
-    for (auto& th : pool)
-        th.join();
-    for (int s = 0; s < slices; ++s)
-        QVERIFY(parallel[size_t(s)].slice == s && parallel[size_t(s)].sgm == serial[size_t(s)].sgm
-                && parallel[size_t(s)].raw == serial[size_t(s)].raw);
-}
-
-void TstSinogramCore::guessCorFindsTrueCentre_data()
-{
-    QTest::addColumn<bool>("vertical");
-    QTest::addColumn<double>("cor");
-    QTest::addColumn<int>("across");
-    QTest::addColumn<double>("start");
-    QTest::addColumn<bool>("noisy");
-    QTest::addColumn<bool>("references");
-    QTest::newRow("V 100.3 from 94") << true << 100.3 << 208 << 94.0 << false << true;
-    QTest::newRow("H 100.3 from 118, two coarse sweeps") << false << 100.3 << 208 << 118.0 << false << true;
-    QTest::newRow("V 100.3 noisy, no I0 or BG") << true << 100.3 << 208 << 103.0 << true << false;
-    QTest::newRow("H 163.75 noisy") << false << 163.75 << 320 << 160.0 << true << true;
-}
-
-void TstSinogramCore::guessCorFindsTrueCentre()
-{
-    QFETCH(bool, vertical);
-    QFETCH(double, cor);
-    QFETCH(int, across);
-    QFETCH(double, start);
-    QFETCH(bool, noisy);
-    QFETCH(bool, references);
-    PhantomSpec phantomSpec = smallPhantom(vertical, cor, across, 180);
-    phantomSpec.noise = noisy;
-    ImgDatas set;
-    PhantomSet ps;
-    QVERIFY(ps.load(set, phantomSpec));
-    if (!references) {
-        set.setI0Handle(nullptr);
-        set.setBgHandle(nullptr);
+    void dataSetRangeWraps()
+    {
+        QFETCH(int, start);
+        QFETCH(int, count);
+        QFETCH(QVector<int>, images);
+        // Image i is constant i + 1, which its sinogram row must show.
+        static ImgDatas* set = nullptr;
+        if (!set) {
+            set = new ImgDatas(this);
+            for (int i = 0; i < 360; ++i)
+                QVERIFY(set->add(write(QStringLiteral("c%1.img").arg(i), 8, 2, QVector<double>(16, i + 1)), 0));
+        }
+        HSgm h;
+        QCOMPARE(genSinogram0(h, *set, true, 4.0, 0, {start, count}), !images.isEmpty());
+        QCOMPARE(h.rows, int(images.size()));
+        for (int k = 0; k < h.rows; ++k)
+            QCOMPARE(h.rawRow(k)[h.width - 1], double(images[k] + 1));
     }
-    CorGuessInput in;
-    in.rotAxIsV = vertical;
-    in.cor = start;
-    in.slice = 2;
-    double found = -1;
-    QVERIFY(guessCor(set, in, &found));
-    QVERIFY2(std::abs(found - cor) <= 0.1, qPrintable(QString::number(found)));
-}
 
-void TstSinogramCore::guessCorRefusesWithoutInformation()
-{
-    ImgDatas set;
-    CorGuessInput in;
-    in.rotAxIsV = true;
-    in.cor = 20;
-    double found = 7;
-    MessageCapture cap;
-    QVERIFY(!guessCor(set, in, &found));
-    for (int i = 0; i < 4; ++i)
-        QVERIFY(set.add(write("flat-field.img", 40, 3, QVector<double>(120, 4000)), 0));
-    QVERIFY(!guessCor(set, in, &found));
-    in.rangeDeg = qQNaN();
-    QVERIFY(!guessCor(set, in, &found));
-    QCOMPARE(found, 7.0);
-    QCOMPARE(cap.lines(), QStringList({"No image to guess the centre of rotation from",
-                                       "No structure in the slice to guess the centre of rotation from",
-                                       "Can not guess the centre of rotation with a range of nan degrees from 20"}));
-}
+    void normalisation_data()
+    {
+        QTest::addColumn<QString>("i0"); // "", "streamed", "memory", "wrong size"
+        QTest::addColumn<QString>("bg");
+        QTest::addColumn<QVector<double>>("expected"); // for I = 250, 100, 0, 1000
+        using std::log;
+        const QVector<double> noRefs = {-log(250.0), -log(100.0), 0.0, -log(1000.0)};
+        QTest::newRow("neither") << "" << "" << noRefs;
+        QTest::newRow("I0 of another size not used") << "wrong size" << "" << noRefs;
+        QTest::newRow("BG only: I0 - BG <= 0 counts as 1")
+            << "" << "memory" << QVector<double>{-log(150.0), 0.0, 0.0, -log(900.0)};
+        QTest::newRow("both, streamed; I <= BG gives ln(I0 - BG)") << "streamed" << "streamed"
+                                       << QVector<double>{log(900 / 150.0), log(900.0), log(900.0), log(900 / 900.0)};
+    }
+
+    void normalisation()
+    {
+        QFETCH(QString, i0);
+        QFETCH(QString, bg);
+        QFETCH(QVector<double>, expected);
+        ImgDatas set;
+        const double intensities[] = {250, 100, 0, 1000};
+        for (double v : intensities)
+            QVERIFY(set.add(write(QStringLiteral("n%1.img").arg(v), 8, 2, QVector<double>(16, v)), 0));
+        auto makeRef = [&](const QString& kind, double level) -> std::unique_ptr<ImgData> {
+            if (kind.isEmpty())
+                return nullptr;
+            const bool wrong = kind == "wrong size";
+            const QString path = write(QStringLiteral("ref%1.img").arg(level), wrong ? 9 : 8, 2,
+                                       QVector<double>(wrong ? 18 : 16, level));
+            return std::unique_ptr<ImgData>(loadImgData(path, 0, kind != "streamed"));
+        };
+        std::unique_ptr<ImgData> i0Img = makeRef(i0, 1000), bgImg = makeRef(bg, 100);
+        ImgData* i0Slot = i0Img.get();
+        ImgData* bgSlot = bgImg.get();
+        set.setI0Handle(&i0Slot);
+        set.setBgHandle(&bgSlot);
+        MessageCapture cap;
+        HSgm h;
+        QVERIFY(genSinogram0(h, set, true, 4.0, 1, {0, 4}));
+        for (int k = 0; k < 4; ++k)
+            for (int c = 0; c < h.width; ++c)
+                QCOMPARE(h.sgmRow(k)[c], expected[k]);
+        QCOMPARE(cap.count("I0 image size (9, 2) differs"), i0 == "wrong size" ? 1 : 0);
+    }
+
+    void concurrentCallsMatchSerial()
+    {
+        // Streamed flat and dark images share one file position between threads.
+        ImgDatas set;
+        PhantomSet ps;
+        QVERIFY(ps.load(set, phantomModel(false, 64, 6, 30, 31.5), false));
+        const int slices = 6;
+        std::vector<HSgm> serial(slices), parallel(slices);
+        for (int s = 0; s < slices; ++s)
+            QVERIFY(genSinogram0(serial[size_t(s)], set, false, 31.5 - 0.25 * s, s, {3, 30}));
+        std::vector<std::thread> pool;
+        for (int t = 0; t < 3; ++t)
+            pool.emplace_back([&, t] {
+                for (int rep = 0; rep < 4; ++rep)
+                    for (int s = t; s < slices; s += 3)
+                        genSinogram0(parallel[size_t(s)], set, false, 31.5 - 0.25 * s, s, {3, 30});
+            });
+        for (auto& th : pool)
+            th.join();
+        for (int s = 0; s < slices; ++s)
+            QVERIFY(parallel[size_t(s)].slice == s && parallel[size_t(s)].sgm == serial[size_t(s)].sgm
+                    && parallel[size_t(s)].raw == serial[size_t(s)].raw);
+    }
+
+    // Axis, true CoR, detector width, starting guess, noise, I0 and BG.
+    void guessCorFindsTrueCentre_data()
+    {
+        QTest::addColumn<Guess>("c");
+        QTest::newRow("V 100.3 from 94") << Guess{true, 100.3, 208, 94.0, false, true};
+        QTest::newRow("H 100.3 from 118, two coarse sweeps") << Guess{false, 100.3, 208, 118.0, false, true};
+        QTest::newRow("V 100.3 noisy, no I0 or BG") << Guess{true, 100.3, 208, 103.0, true, false};
+        QTest::newRow("H 163.75 noisy") << Guess{false, 163.75, 320, 160.0, true, true};
+    }
+
+    void guessCorFindsTrueCentre()
+    {
+        QFETCH(Guess, c);
+        PhantomSpec model = phantomModel(c.vertical, c.across, 6, 180, c.cor);
+        model.noise = c.noisy;
+        ImgDatas set;
+        PhantomSet ps;
+        QVERIFY(ps.load(set, model));
+        if (!c.references) {
+            set.setI0Handle(nullptr);
+            set.setBgHandle(nullptr);
+        }
+        CorGuessInput in;
+        in.rotAxIsV = c.vertical;
+        in.cor = c.start;
+        in.slice = 2;
+        double found = -1;
+        QVERIFY(guessCor(set, in, &found));
+        QVERIFY2(std::abs(found - c.cor) <= 0.1, qPrintable(QString::number(found)));
+    }
+
+    void guessCorRefusesWithoutInformation()
+    {
+        ImgDatas set;
+        CorGuessInput in;
+        in.rotAxIsV = true;
+        in.cor = 20;
+        double found = 7;
+        MessageCapture cap;
+        QVERIFY(!guessCor(set, in, &found));
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(set.add(write("flat-field.img", 40, 3, QVector<double>(120, 4000)), 0));
+        QVERIFY(!guessCor(set, in, &found));
+        in.rangeDeg = qQNaN();
+        QVERIFY(!guessCor(set, in, &found));
+        QCOMPARE(found, 7.0);
+        QCOMPARE(cap.lines(), QStringList({"No image to guess the centre of rotation from",
+                                           "No structure in the slice to guess the centre of rotation from",
+                                           "Can not guess the centre of rotation with a range of nan degrees from 20"}));
+    }
+
+private:
+    QString write(const QString& name, int w, int h, const QVector<double>& values)
+    {
+        const QString path = dir.filePath(name);
+        itexImage(w, h, 2, values).write(path);
+        return path;
+    }
+    QTemporaryDir dir;
+};
 
 QTEST_GUILESS_MAIN(TstSinogramCore)
 #include "tst_sinogramcore.moc"

@@ -12,6 +12,18 @@
 
 #include <memory>
 
+// across: detector pixels across the axis, along: along it.
+inline PhantomSpec phantomModel(bool rotAxIsV, int across, int along, int projections, double cor)
+{
+    PhantomSpec s;
+    s.rotAxisVertical = rotAxIsV;
+    s.width = rotAxIsV ? across : along;
+    s.height = rotAxIsV ? along : across;
+    s.projections = projections;
+    s.cor = cor;
+    return s;
+}
+
 struct PhantomSet {
     QTemporaryDir dir;
     std::unique_ptr<ImgData> flat;
@@ -21,17 +33,17 @@ struct PhantomSet {
 
     // Loads every projection (in memory) into set and points its I0 and BG
     // handles at this object's flat and dark images (streamed if asked).
-    bool load(ImgDatas& set, const PhantomSpec& spec, bool referencesInMemory = true)
+    bool load(ImgDatas& set, const PhantomSpec& ps, bool referencesInMemory = true)
     {
         PhantomOutput out;
         out.dir = dir.filePath(QStringLiteral("data"));
         out.sequenceFile = true;
-        const Phantom phantom(spec);
+        const Phantom phantom(ps);
         const QStringList files = writePhantomDataSet(phantom, out);
         if (files.size() != 1)
             return false;
         set.clear();
-        for (int k = 0; k < spec.projections; ++k)
+        for (int k = 0; k < ps.projections; ++k)
             if (!set.add(files.first(), k))
                 return false;
         flat.reset(loadImgData(QDir(out.dir).filePath(phantomFlatName(out)), 0, referencesInMemory));

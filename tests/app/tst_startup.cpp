@@ -1,17 +1,13 @@
-#include "app/optiontable.h"
-#include "app/startup.h"
 #include "tests/support/controlfixtures.h"
 #include "tests/support/testutil.h"
 
 #include <QImage>
 #include <QtTest>
 
-// Start-up as a user meets it: the program run as a process without any
-// display, and the start-up plan in-process.
+// The program run as a process without any display.
 class TstStartup : public QObject
 {
     Q_OBJECT
-    QTemporaryDir tmp;
 
 private slots:
     // Each row: config text, batch (a phantom run; "demo" is the shipped one),
@@ -85,38 +81,6 @@ private slots:
         QCOMPARE(found, files);
         for (const QString& f : files)
             QVERIFY2(f.endsWith(".png") ? !QImage(dir.filePath(f)).isNull() : dataFileWhole(dir.filePath(f)), qPrintable(f));
-    }
-
-    // Precedence: -config over -c whatever their order, -d over the file,
-    // the later DataRoot over the earlier; switches may come from the file.
-    void plan_data()
-    {
-        QTest::addColumn<QString>("config");
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("dataRoot"); // then "window" or "no window", "ja" or "en"
-        QTest::newRow("later DataRoot wins") << "DataRoot /a\nDataRoot /b\n" << QStringList{} << "/b window ja";
-        QTest::newRow("-d wins over file") << "DataRoot /a\n" << QStringList{"-d", "/x"} << "/x window ja";
-        QTest::newRow("lower-case key is not DataRoot") << "dataroot /a\n" << QStringList{} << "<home> window ja";
-        QTest::newRow("-nw and -e from the file") << "-nw\n-e\n" << QStringList{} << "<home> no window en";
-    }
-
-    void plan()
-    {
-        QFETCH(QString, config);
-        QFETCH(QStringList, args);
-        QFETCH(QString, dataRoot);
-        const QString home = QDir::home().filePath("Data");
-        const QString cfg = writeTextFile(tmp.filePath("start.cfg"), config);
-        setDataRoot(home);
-        OptionTable table;
-        const StartupPlan plan = prepareStartup(table, QStringList{"fenu2", "-config", cfg, "-c", "/none.cfg"} + args);
-        QTranslator translator;
-        const bool ja = installTranslation(*QCoreApplication::instance(), translator, plan);
-        QCoreApplication::removeTranslator(&translator);
-        QCOMPARE(plan.configFile, cfg);
-        QCOMPARE(QString("%1 %2 %3").arg(::dataRoot() == home ? "<home>" : ::dataRoot(), plan.noWindow ? "no window" : "window",
-                                         ja && translator.language() == "ja_JP" ? "ja" : "en"),
-                 dataRoot);
     }
 };
 

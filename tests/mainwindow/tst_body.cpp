@@ -22,11 +22,11 @@ namespace {
 
 // "a.img:8x4" a 16-bit image, "s.his:8x4:4:2" a sequence whose header
 // promises 4 frames and holds 2, "t.txt" no known type, "gone.img" nothing.
-QStringList makeFiles(const QTemporaryDir& dir, const QStringList& specs)
+QStringList makeFiles(const QTemporaryDir& dir, const QStringList& items)
 {
     QStringList paths;
-    for (const QString& spec : specs) {
-        const QStringList p = spec.split(QLatin1Char(':'));
+    for (const QString& item : items) {
+        const QStringList p = item.split(QLatin1Char(':'));
         paths << dir.filePath(p[0]);
         QFile f(paths.last());
         if (p[0].endsWith(QLatin1String(".txt")) && f.open(QIODevice::WriteOnly))

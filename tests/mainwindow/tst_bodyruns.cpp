@@ -56,19 +56,19 @@ PhantomSpec tallPhantom(int width = 64, int projections = 36)
     return s;
 }
 
-// Loads spec (unless data is null), sets an automatic run from .. to by step.
-bool prepare(Body& b, PhantomSet* data, const PhantomSpec& spec, int from, int to, int step = 1, int threads = 2)
+// Loads the phantom (unless data is null), sets an automatic run from .. to by step.
+bool prepare(Body& b, PhantomSet* data, const PhantomSpec& ps, int from, int to, int step = 1, int threads = 2)
 {
     ProcCtrl* p = b.procCtrlPanel();
     p->setRotAxIsV(true);
-    p->setCor(spec.cor);
-    p->setDataSetImages(spec.projections);
+    p->setCor(ps.cor);
+    p->setDataSetImages(ps.projections);
     p->setAutoExec(true);
     p->setSliceFrom(from);
     p->setSliceTo(to);
     p->setSliceStep(step);
     p->setThreads(threads);
-    return !data || data->load(*b.imageSet(), spec);
+    return !data || data->load(*b.imageSet(), ps);
 }
 
 void saveTo(SelectAFile* s, const QString& dir, const QString& name, const QString& tag)
@@ -285,8 +285,8 @@ private slots:
         const int workers = std::max(2, QThread::idealThreadCount());
         Body b(nullptr, workers);
         PhantomSet data;
-        const PhantomSpec spec = tallPhantom(96, 60);
-        QVERIFY(prepare(b, &data, spec, 40, 47, 1, workers));
+        const PhantomSpec ps = tallPhantom(96, 60);
+        QVERIFY(prepare(b, &data, ps, 40, 47, 1, workers));
         b.procCtrlPanel()->setRecordedCoR1(40, 46.5);
         b.procCtrlPanel()->setRecordedCoR2(47, 48.25);
         b.workerPanels()[0]->setCR(0, 0, 94, 94);
@@ -314,7 +314,7 @@ private slots:
             const double cor = 46.5 + (48.25 - 46.5) * (s - 40) / 7.0;
             QCOMPARE(log.handedCor[k], cor);
             HSgm sgm;
-            QVERIFY(genSinogram0(sgm, *b.imageSet(), true, cor, s, {0, spec.projections}));
+            QVERIFY(genSinogram0(sgm, *b.imageSet(), true, cor, s, {0, ps.projections}));
             CtFft engine;
             QVERIFY(engine.runAll(sgm, params, CalcRegion{0, 0, 94, 94}));
             const int n = engine.n();

@@ -10,107 +10,94 @@ class TstSetupFile : public QObject
     Q_OBJECT
 
 private slots:
-    void textRoundTrip_data();
-    void textRoundTrip();
-    void writeAndRead();
-    void failedOpen();
-    void saveKeepsOldFileUntilCommit();
-};
+    // A text in a setup line comes back whole, also through a batch file's comment removal.
+    void textRoundTrip_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("path with blanks") << "/data/2026B beam time/ct";
+        QTest::newRow("hash") << "run#3";
+        QTest::newRow("apostrophe and blank") << "Tom's data";
+        QTest::newRow("double quote inside") << "a\"b";
+        QTest::newRow("empty") << "";
+    }
 
-// A text written into a setup line comes back whole when the line is parsed,
-// also when the line was pasted into a batch file (comment removal first).
-void TstSetupFile::textRoundTrip_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::newRow("path with blanks") << "/data/2026B beam time/ct";
-    QTest::newRow("hash") << "run#3";
-    QTest::newRow("apostrophe and blank") << "Tom's data";
-    QTest::newRow("double quote inside") << "a\"b";
-    QTest::newRow("empty") << "";
-}
+    void textRoundTrip()
+    {
+        QFETCH(QString, text);
+        const QString l = setupLine(QStringLiteral("auto_save_data_name"), {setupQuotedText(text)});
+        QCOMPARE(BatchCmd::parse(l).textArg(), text);
+        QCOMPARE(BatchCmd::parse(removeComment(l)).textArg(), text);
+    }
 
-void TstSetupFile::textRoundTrip()
-{
-    QFETCH(QString, text);
-    const QString l = setupLine(QStringLiteral("auto_save_data_name"), {setupQuotedText(text)});
-    QCOMPARE(BatchCmd::parse(l).textArg(), text);
-    QCOMPARE(BatchCmd::parse(removeComment(l)).textArg(), text);
-}
-
-void TstSetupFile::writeAndRead()
-{
-    QTemporaryDir dir;
-    const QString name = dir.filePath(QStringLiteral("setup.txt"));
-    SetupFileWriter w;
-    QVERIFY(w.open(name));
-    w.section(QStringLiteral("## Original Images"));
-    w.command(QStringLiteral("#images_load"), setupDirPatterns(QStringLiteral("/d/my set/p.img")));
-    w.command(QStringLiteral("images_new_on_load"), {setupFlagText(true)});
-    w.section(QStringLiteral("## CT Reconstruction setting"));
-    w.command(QStringLiteral("ct_proc_slice"), {setupIntText(-3)});
-    w.command(QStringLiteral("ct_cor"), {setupRealText(1e-6), setupRealText(1e6), setupRealText(123456789.0),
-                                         setupRealText(1.0 / 3.0), setupRealText(1e-4)});
-    w.command(QStringLiteral("auto_save_in_sub_folders_of_energy"), {setupFlagText(false)});
-    w.command(QStringLiteral("auto_save_data_path"), {setupQuotedText(QStringLiteral("/r/a b"))});
-    QVERIFY(w.commit());
-
-    QFile f(name);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(f.readAll()),
-             QStringLiteral("### Fenu2 setup saving setup file\n\n"
-                            "## Original Images\n\n"
-                            "#images_load              \"/d/my set\" *.img\n"
-                            "images_new_on_load        1\n"
-                            "\n## CT Reconstruction setting\n\n"
-                            "ct_proc_slice             -3\n"
-                            "ct_cor                    1e-06 1e+06 1.23457e+08 0.333333 0.0001\n"
-                            "auto_save_in_sub_folders_of_energy 0\n"
-                            "auto_save_data_path       \"/r/a b\"\n"));
-
-    // Read back: every line, a relative file name saved with its absolute
-    // directory.
-    bool ok = false;
-    const QList<BatchCmd> cmds = readSetupFile(name, &ok);
-    QVERIFY(ok);
-    QCOMPARE(cmds.size(), 13);
-    QCOMPARE(cmds.at(4).dirArg(), QStringLiteral("/d/my set"));
-    const BatchCmd rel = BatchCmd::parse(setupLine("x", setupDirPatterns(QStringLiteral("sub/i0.his"))));
-    QCOMPARE(rel.dirArg(), QDir::current().absoluteFilePath("sub"));
-    QCOMPARE(rel.patternArgs(), QStringList{"*.his"});
-}
-
-void TstSetupFile::failedOpen()
-{
-    const QString name = QStringLiteral("/nonexistent/dir/setup.txt");
-    const QStringList diagnostic{"can't open save setup file : " + name};
-    MessageCapture capture;
-    SetupFileWriter w;
-    QVERIFY(!w.open(name));
-    QVERIFY(!w.commit());
-    QCOMPARE(capture.lines(), diagnostic);
-    capture.clear();
-    bool ok = true;
-    QVERIFY(readSetupFile(name, &ok).isEmpty());
-    QVERIFY(!ok);
-    QCOMPARE(capture.lines(), diagnostic);
-}
-
-void TstSetupFile::saveKeepsOldFileUntilCommit()
-{
-    QTemporaryDir dir;
-    const QString name = dir.filePath(QStringLiteral("setup.txt"));
-    QVERIFY(!writeTextFile(name, "old setup\n").isEmpty());
-    // Neither writing nor dropping a writer without commit touches it.
-    for (const bool commit : {false, true}) {
+    void writeAndRead()
+    {
+        QTemporaryDir dir;
+        const QString name = dir.filePath(QStringLiteral("setup.txt"));
         SetupFileWriter w;
         QVERIFY(w.open(name));
-        w.command(QStringLiteral("ct_cor"), {setupRealText(1.5)});
-        QCOMPARE(readSetupFile(name).value(0).name, QStringLiteral("old"));
-        if (commit)
-            QVERIFY(w.commit());
+        w.section(QStringLiteral("## Original Images"));
+        w.command(QStringLiteral("#images_load"), setupDirPatterns(QStringLiteral("/d/my set/p.img")));
+        w.command(QStringLiteral("images_new_on_load"), {setupFlagText(true)});
+        w.section(QStringLiteral("## CT Reconstruction setting"));
+        w.command(QStringLiteral("ct_proc_slice"), {setupIntText(-3)});
+        w.command(QStringLiteral("ct_cor"), {setupRealText(1e-6), setupRealText(1e6), setupRealText(123456789.0),
+                                             setupRealText(1.0 / 3.0), setupRealText(1e-4)});
+        w.command(QStringLiteral("auto_save_in_sub_folders_of_energy"), {setupFlagText(false)});
+        w.command(QStringLiteral("auto_save_data_path"), {setupQuotedText(QStringLiteral("/r/a b"))});
+        QVERIFY(w.commit());
+
+        QFile f(name);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll()),
+                 QStringLiteral("### Fenu2 setup saving setup file\n\n"
+                                "## Original Images\n\n"
+                                "#images_load              \"/d/my set\" *.img\n"
+                                "images_new_on_load        1\n"
+                                "\n## CT Reconstruction setting\n\n"
+                                "ct_proc_slice             -3\n"
+                                "ct_cor                    1e-06 1e+06 1.23457e+08 0.333333 0.0001\n"
+                                "auto_save_in_sub_folders_of_energy 0\n"
+                                "auto_save_data_path       \"/r/a b\"\n"));
+
+        // Read back every line; a relative file name is saved with its absolute directory.
+        bool ok = false;
+        const QList<BatchCmd> cmds = readSetupFile(name, &ok);
+        QVERIFY(ok);
+        QCOMPARE(cmds.size(), 13);
+        QCOMPARE(cmds.at(4).dirArg(), QStringLiteral("/d/my set"));
+        const BatchCmd rel = BatchCmd::parse(setupLine("x", setupDirPatterns(QStringLiteral("sub/i0.his"))));
+        QCOMPARE(rel.dirArg(), QDir::current().absoluteFilePath("sub"));
+        QCOMPARE(rel.patternArgs(), QStringList{"*.his"});
     }
-    QCOMPARE(readSetupFile(name).value(2).realArg(), 1.5);
-}
+
+    void failedOpen()
+    {
+        const QString name = QStringLiteral("/nonexistent/dir/setup.txt");
+        MessageCapture capture;
+        SetupFileWriter w;
+        bool ok = true;
+        QVERIFY(!w.open(name) && !w.commit());
+        QVERIFY(readSetupFile(name, &ok).isEmpty() && !ok);
+        QCOMPARE(capture.lines(), QStringList(2, "can't open save setup file : " + name));
+    }
+
+    void saveKeepsOldFileUntilCommit()
+    {
+        QTemporaryDir dir;
+        const QString name = dir.filePath(QStringLiteral("setup.txt"));
+        QVERIFY(!writeTextFile(name, "old setup\n").isEmpty());
+        // Neither writing nor dropping an uncommitted writer touches the old file.
+        for (const bool commit : {false, true}) {
+            SetupFileWriter w;
+            QVERIFY(w.open(name));
+            w.command(QStringLiteral("ct_cor"), {setupRealText(1.5)});
+            QCOMPARE(readSetupFile(name).value(0).name, QStringLiteral("old"));
+            if (commit)
+                QVERIFY(w.commit());
+        }
+        QCOMPARE(readSetupFile(name).value(2).realArg(), 1.5);
+    }
+};
 
 QTEST_GUILESS_MAIN(TstSetupFile)
 #include "tst_setupfile.moc"

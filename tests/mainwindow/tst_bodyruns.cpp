@@ -17,8 +17,7 @@
 
 #include <memory>
 
-// Records what a run does: which slice went to which worker with which CoR,
-// in which order images arrived, and how the run ended.
+// Which slice went to which worker with which CoR, images in arrival order, the ends.
 struct RunLog {
     QList<int> handed, handedWorker, arrived;
     QList<double> handedCor;
@@ -44,24 +43,6 @@ struct RunLog {
     bool waitEnds(int n) { return QTest::qWaitFor([&] { return finished >= n; }, 60000) && finished == n; }
 };
 
-// Runs of the main window: slices handed out in order to idle workers,
-// progress, stop, close, bad input, and a phantom reconstructed and saved
-// under the right names.
-class TstBodyRuns : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void handsOutInOrder_data();
-    void handsOutInOrder();
-    void startedSlicesAreSaved_data();
-    void startedSlicesAreSaved();
-    void stopTwiceAndCalcWhileEnding();
-    void runEndsOnce_data();
-    void runEndsOnce();
-    void phantomRunSavesEverySlice();
-};
-
 namespace {
 
 PhantomSpec tallPhantom(int width = 64, int projections = 36)
@@ -75,32 +56,24 @@ PhantomSpec tallPhantom(int width = 64, int projections = 36)
     return s;
 }
 
-// Loads spec into b (unless data is null) and sets an automatic run of
-// slices from .. to by step on that many threads.
-bool prepare(Body& b, PhantomSet* data, const PhantomSpec& spec, int from, int to, int step = 1, int threads = 2)
+// Loads the phantom (unless data is null), sets an automatic run from .. to by step.
+bool prepare(Body& b, PhantomSet* data, const PhantomSpec& ps, int from, int to, int step = 1, int threads = 2)
 {
     ProcCtrl* p = b.procCtrlPanel();
     p->setRotAxIsV(true);
-    p->setCor(spec.cor);
-    p->setDataSetImages(spec.projections);
+    p->setCor(ps.cor);
+    p->setDataSetImages(ps.projections);
     p->setAutoExec(true);
     p->setSliceFrom(from);
     p->setSliceTo(to);
     p->setSliceStep(step);
     p->setThreads(threads);
-    return !data || data->load(*b.imageSet(), spec);
+    return !data || data->load(*b.imageSet(), ps);
 }
 
 void saveTo(SelectAFile* s, const QString& dir, const QString& name, const QString& tag)
 {
-    s->setDir(dir);
-    s->setName(name);
-    s->setTag(tag);
-}
-
-QString text(Body& b, const char* name)
-{
-    return child<QLineEdit>(b, name)->text();
+    s->setDir(dir), s->setName(name), s->setTag(tag);
 }
 
 QList<int> listed(const Body& b)
@@ -123,296 +96,248 @@ QStringList sliceFiles(QList<int> slices, const QString& pattern)
 
 } // namespace
 
-void TstBodyRuns::handsOutInOrder_data()
+// Runs of the main window: slices handed out in order, stop, close, bad
+// input, and a phantom reconstructed and saved under the right names.
+class TstBodyRuns : public QObject
 {
-    QTest::addColumn<int>("threads");
-    QTest::addColumn<QList<int>>("range"); // from, to, step
-    QTest::addColumn<QList<int>>("handed");
-    QTest::addColumn<QStringList>("shown"); // progress read-outs, when checked
-    QTest::newRow("100 -> 90 step 5") << 3 << QList<int>{100, 90, 5} << QList<int>{100, 95, 90} << QStringList();
-    QTest::newRow("From = To") << 3 << QList<int>{7, 7, 1} << QList<int>{7} << QStringList();
-    QTest::newRow("0 -> 10 step 3") << 2 << QList<int>{0, 10, 3} << QList<int>{0, 3, 6, 9} << QStringList();
-    QTest::newRow("90 -> 100 step -5") << 2 << QList<int>{90, 100, -5} << QList<int>{90, 95, 100} << QStringList();
-    QTest::newRow("step 0 counts as 1") << 2 << QList<int>{3, 5, 0} << QList<int>{3, 4, 5} << QStringList();
-    QTest::newRow("one thread, descending") << 1 << QList<int>{4, 0, 1} << QList<int>{4, 3, 2, 1, 0}
-                                            << QStringList{"0 %", "20.0 %", "40.0 %", "60.0 %", "80.0 %", "100.0 %"};
-    QTest::newRow("one thread, step 5") << 1 << QList<int>{0, 10, 5} << QList<int>{0, 5, 10}
-                                        << QStringList{"0 %", "33.3 %", "66.6 %", "100.0 %"};
-    QTest::newRow("0 .. 10, two threads")
-        << 2 << QList<int>{0, 10, 1} << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}
-        << QStringList{"0 %", "9.0 %", "18.1 %", "27.2 %", "36.3 %", "45.4 %",
-                       "54.5 %", "63.6 %", "72.7 %", "81.8 %", "90.9 %", "100.0 %"};
-}
+    Q_OBJECT
 
-// The read-out counts the running slices as not done and the next one as
-// started, so it reaches 100.0 % while the last slice is still running.
-void TstBodyRuns::handsOutInOrder()
-{
-    QFETCH(int, threads);
-    QFETCH(QList<int>, range);
-    QFETCH(QList<int>, handed);
-    QFETCH(QStringList, shown);
-    Body b(nullptr, 3);
-    PhantomSet data;
-    QVERIFY(prepare(b, &data, tallPhantom(), range[0], range[1], range[2], threads));
-    RunLog log;
-    log.attach(b, this);
-    QStringList texts;
-    int imagesAtFull = -1;
-    connect(child<QLineEdit>(b, "ProgPerCent"), &QLineEdit::textChanged, this, [&](const QString& t) {
-        texts << t;
-        if (t == QLatin1String("100.0 %"))
-            imagesAtFull = int(log.arrived.size());
-    });
-    b.toggleCalcCt();
-    QVERIFY(b.isRunning());
-    QVERIFY(log.waitEnds(1));
-    QCOMPARE(log.handed, handed);
-    QCOMPARE(log.handedCor, QList<double>(handed.size(), 31.5));
-    QVERIFY(!log.busyAtFinish && !b.isRunning());
-    for (int w : log.handedWorker)
-        QVERIFY(w >= 0 && w < threads);
-    if (threads == 1)
-        QCOMPARE(log.arrived, handed); // strictly one after another
-    std::sort(handed.begin(), handed.end());
-    QCOMPARE(listed(b), handed);
-    QCOMPARE(texts.last(), QStringLiteral("100.0 %"));
-    if (!shown.isEmpty()) {
-        QCOMPARE(texts, shown);
-        QCOMPARE(imagesAtFull, int(handed.size()) - 1);
+private slots:
+    // A worker's queued image may outlive its row; its lambda holds the row's locals.
+    void cleanup() { QCoreApplication::removePostedEvents(this); }
+
+    // Runs that end, are stopped or cannot run: slices handed out in order, one end notice,
+    // nothing busy. Row: engine, images loaded, CoR, from, to, step, threads, panel step
+    // to stop at (0: none), panel steps done, images | slices handed out.
+    void runs_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::newRow("100 -> 90 step 5") << "workers 1 31.5 100 90 5 3 0 0 3 | 100 95 90";
+        QTest::newRow("From = To") << "workers 1 31.5 7 7 1 3 0 0 1 | 7";
+        QTest::newRow("0 -> 10 step 3") << "workers 1 31.5 0 10 3 2 0 0 4 | 0 3 6 9";
+        QTest::newRow("90 -> 100 step -5") << "workers 1 31.5 90 100 -5 2 0 0 3 | 90 95 100";
+        QTest::newRow("step 0 counts as 1") << "workers 1 31.5 3 5 0 2 0 0 3 | 3 4 5";
+        QTest::newRow("one thread, descending") << "workers 1 31.5 4 0 1 1 0 0 5 | 4 3 2 1 0";
+        QTest::newRow("0 .. 10, two threads") << "workers 1 31.5 0 10 1 2 0 0 11 | 0 1 2 3 4 5 6 7 8 9 10";
+        QTest::newRow("no images") << "workers 0 31.5 0 3 1 2 0 0 0 | 0 1 2 3";
+        QTest::newRow("CoR 0.5") << "workers 1 0.5 0 3 1 2 0 0 0 | 0 1 2 3";
+        QTest::newRow("CoR leaving no grid") << "workers 1 63 0 3 1 2 0 0 0 | 0 1 2 3";
+        QTest::newRow("slices outside the image") << "workers 1 31.5 200 203 1 2 0 0 4 | 200 201 202 203";
+        QTest::newRow("negative slices") << "workers 1 31.5 -2 1 1 2 0 0 4 | -2 -1 0 1";
+        QTest::newRow("panel, no images") << "panel 0 31.5 0 3 1 2 0 0 0 |";
+        QTest::newRow("panel, CoR 0.5") << "panel 1 0.5 0 3 1 2 0 0 0 |";
+        QTest::newRow("panel, at once") << "at-once 1 31.5 60 63 1 2 0 0 0 |";
+        QTest::newRow("panel, one by one") << "panel 1 31.5 60 63 1 2 0 36 0 |";
+        QTest::newRow("panel, stopped") << "panel 1 31.5 60 63 1 2 3 3 0 |";
     }
-}
 
-void TstBodyRuns::startedSlicesAreSaved_data()
-{
-    QTest::addColumn<bool>("close");
-    QTest::newRow("stopped") << false;
-    QTest::newRow("window closed") << true;
-}
-
-// Stop hands out nothing more, and so does closing the window: every slice
-// a worker has begun is finished and saved under its own number, on stop
-// listed too and only then announced as ended. On close, the focus in a
-// field of the popped-out image window moves while the panels are taken
-// down; nothing may reach a panel half gone.
-void TstBodyRuns::startedSlicesAreSaved()
-{
-    QFETCH(bool, close);
-    auto b = std::make_unique<Body>(nullptr, 2);
-    PhantomSet data;
-    QVERIFY(prepare(*b, &data, tallPhantom(320, 180), 10, 60));
-    QTemporaryDir out;
-    saveTo(b->dataSaveDirSelector(), out.path(), QString(), QStringLiteral("T"));
-    b->setAutoSaveData(true);
-    RunLog log;
-    if (!close)
-        log.attach(*b, this);
-    QMutex mutex;
-    QList<int> begun;
-    for (CtCalc2* w : b->workers())
-        connect(w, &CtCalc2::sliceStarted, w, [&](int s) {
-            QMutexLocker lock(&mutex);
-            begun << s;
-        }, Qt::DirectConnection);
-    int images = 0, handedAtStop = -1;
-    QString endAtStop;
-    connect(b->workers()[0], &CtCalc2::ctImage, this, [&] {
-        if (++images == 1 && !close) {
-            b->stopCalcCt();
-            handedAtStop = int(log.handed.size());
-            endAtStop = text(*b, "CalcEndT");
+    void runs()
+    {
+        QFETCH(QString, row);
+        const QStringList r = row.section(" | ", 0, 0).split(' ');
+        QList<int> handed;
+        for (const QString& s : row.section(" | ", 1).split(' ', Qt::SkipEmptyParts))
+            handed << s.toInt();
+        const QString engine = r[0];
+        const bool loadImages = r[1] == "1";
+        const int from = r[3].toInt(), threads = r[6].toInt(), stopAt = r[7].toInt();
+        Body b(nullptr, 3);
+        PhantomSet data;
+        QVERIFY(prepare(b, loadImages ? &data : nullptr, tallPhantom(), from, r[4].toInt(), r[5].toInt(), threads));
+        b.procCtrlPanel()->setCor(r[2].toDouble());
+        if (engine != QLatin1String("workers")) {
+            child<QAbstractButton>(b, "SelectCt1")->click();
+            QVERIFY(!b.procCtrlPanel()->autoExec()); // CT1 switches Auto Exec off
+            b.procCtrlPanel()->setSliceNo(from);
+            b.ctCalcPanel()->setAtOnce(engine == "at-once");
         }
-    });
-    if (close) {
-        b->show();
-        QWidget* imageWindow = b->imgsPopDocBase()->popWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(imageWindow));
-        QApplication::setActiveWindow(imageWindow);
-        QVERIFY(QTest::qWaitForWindowActive(imageWindow));
-        QLineEdit* corField = child<QLineEdit>(*b->sinogramPanel(), "CoR");
-        b->imgsTab()->setCurrentIndex(1); // "Sinogram"
-        corField->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), corField);
+        QTemporaryDir out;
+        for (SelectAFile* s : {b.dataSaveDirSelector(), b.imageSaveDirSelector()})
+            saveTo(s, out.path(), QStringLiteral("n"), QStringLiteral("t"));
+        b.setAutoSaveData(true), b.setAutoSaveImage(true);
+        RunLog log;
+        log.attach(b, this);
+        int done = 0;
+        connect(b.ctCalcPanel(), &CtCalc::finishedCalcOne, this, [&] {
+            if (++done == stopAt)
+                b.toggleCalcCt();
+        });
+        b.toggleCalcCt();
+        if (!loadImages) {
+            // Calc with nothing loaded does nothing; a batch's start ends at once.
+            QVERIFY(!b.isRunning());
+            QCOMPARE(log.finished, 0);
+            b.setBatchCalcRunning(true);
+            emit b.batchCalcStart();
+        }
+        QVERIFY(log.waitEnds(1));
+        QTest::qWait(50);
+        QCOMPARE(log.finished, 1);
+        QCOMPARE(log.batchFinished, loadImages ? 0 : 1);
+        QVERIFY(!b.isRunning() && !b.anyWorkerBusy() && !log.busyAtFinish && !b.ctCalcPanel()->isRunning());
+        QCOMPARE(done, r[8].toInt());
+        QCOMPARE(log.handed, handed);
+        QCOMPARE(log.handedCor, QList<double>(handed.size(), r[2].toDouble()));
+        for (int w : log.handedWorker)
+            QVERIFY(w >= 0 && w < threads);
+        if (threads == 1)
+            QCOMPARE(log.arrived, handed); // strictly one after another
+        QCOMPARE(b.ctImages()->count(), r[9].toInt());
+        std::sort(handed.begin(), handed.end());
+        if (r[9] != "0")
+            QCOMPARE(listed(b), handed);
+        QTRY_COMPARE(filesUnder(out.path()).size(), 2 * r[9].toInt());
     }
-    b->toggleCalcCt();
-    if (close) {
-        QTRY_VERIFY(images >= 1);
-        b.reset();
-        QVERIFY(!begun.isEmpty());
-        QCOMPARE(filesUnder(out.path()), sliceFiles(begun, "T-%1.dat"));
-        return;
+
+    void startedSlicesAreSaved_data()
+    {
+        QTest::addColumn<bool>("close");
+        QTest::newRow("stopped") << false;
+        QTest::newRow("window closed") << true;
     }
-    QVERIFY(log.waitEnds(1));
-    QVERIFY(handedAtStop >= 1 && handedAtStop < 51);
-    QCOMPARE(int(log.handed.size()), handedAtStop);
-    QVERIFY(!log.busyAtFinish);
-    QVERIFY(endAtStop != QLatin1String("--") && !endAtStop.isEmpty());
-    QCOMPARE(text(*b, "CalcEndT"), endAtStop);
-    std::sort(begun.begin(), begun.end());
-    QCOMPARE(listed(*b), begun);
-    QTRY_COMPARE(filesUnder(out.path()), sliceFiles(begun, "T-%1.dat"));
-}
 
-// Calc pressed while the stopped run's slices are still running: the new
-// run waits for them, then runs whole; a second stop changes nothing.
-void TstBodyRuns::stopTwiceAndCalcWhileEnding()
-{
-    Body b(nullptr, 2);
-    PhantomSet data;
-    QVERIFY(prepare(b, &data, tallPhantom(320, 180), 0, 5));
-    RunLog log;
-    log.attach(b, this);
-    b.toggleCalcCt();
-    b.toggleCalcCt(); // stop: slices 0 and 1 keep running
-    b.stopCalcCt();
-    QVERIFY(b.anyWorkerBusy() && !b.isRunning());
-    b.toggleCalcCt(); // Calc again
-    QVERIFY(b.isStartPending() && !b.isRunning());
-    QVERIFY(log.waitEnds(2));
-    QVERIFY(!log.busyAtFinish);
-    QCOMPARE(listed(b), (QList<int>{0, 1, 2, 3, 4, 5}));
-    QTest::qWait(50);
-    QCOMPARE(log.finished, 2);
-    QVERIFY(!b.isStartPending() && !b.isRunning() && !b.anyWorkerBusy());
-}
-
-// Runs of either engine that end by themselves, are stopped or cannot run:
-// exactly one end notice, nothing left busy. The panel runs slice 60 one
-// projection at a time (36 steps) or all at once.
-void TstBodyRuns::runEndsOnce_data()
-{
-    QTest::addColumn<QString>("engine");
-    QTest::addColumn<bool>("loadImages");
-    QTest::addColumn<double>("cor");
-    QTest::addColumn<int>("from"); // slices from .. from + 3, or the panel's slice
-    QTest::addColumn<int>("stopAt"); // panel steps; 0: not stopped
-    QTest::addColumn<int>("steps");
-    QTest::addColumn<int>("images");
-    QTest::newRow("no images") << "workers" << false << 31.5 << 0 << 0 << 0 << 0;
-    QTest::newRow("CoR 0.5") << "workers" << true << 0.5 << 0 << 0 << 0 << 0;
-    QTest::newRow("CoR leaving no grid") << "workers" << true << 63.0 << 0 << 0 << 0 << 0;
-    QTest::newRow("slices outside the image") << "workers" << true << 31.5 << 200 << 0 << 0 << 4;
-    QTest::newRow("negative slices") << "workers" << true << 31.5 << -2 << 0 << 0 << 4;
-    QTest::newRow("panel, no images") << "panel" << false << 31.5 << 0 << 0 << 0 << 0;
-    QTest::newRow("panel, CoR 0.5") << "panel" << true << 0.5 << 0 << 0 << 0 << 0;
-    QTest::newRow("panel, at once") << "panel at once" << true << 31.5 << 60 << 0 << 0 << 0;
-    QTest::newRow("panel, one by one") << "panel" << true << 31.5 << 60 << 0 << 36 << 0;
-    QTest::newRow("panel, stopped") << "panel" << true << 31.5 << 60 << 3 << 3 << 0;
-}
-
-void TstBodyRuns::runEndsOnce()
-{
-    QFETCH(QString, engine);
-    QFETCH(bool, loadImages);
-    QFETCH(double, cor);
-    QFETCH(int, from);
-    QFETCH(int, stopAt);
-    QFETCH(int, steps);
-    QFETCH(int, images);
-    Body b(nullptr, 2);
-    PhantomSet data;
-    QVERIFY(prepare(b, loadImages ? &data : nullptr, tallPhantom(), from, from + 3));
-    b.procCtrlPanel()->setCor(cor);
-    if (engine != QLatin1String("workers")) {
-        child<QAbstractButton>(b, "SelectCt1")->click();
-        QVERIFY(!b.procCtrlPanel()->autoExec()); // CT1 switches Auto Exec off
-        b.procCtrlPanel()->setSliceNo(from);
-        b.ctCalcPanel()->setAtOnce(engine.endsWith(QLatin1String("at once")));
-    }
-    QTemporaryDir out;
-    saveTo(b.dataSaveDirSelector(), out.path(), QStringLiteral("n"), QStringLiteral("t"));
-    saveTo(b.imageSaveDirSelector(), out.path(), QStringLiteral("n"), QStringLiteral("t"));
-    b.setAutoSaveData(true);
-    b.setAutoSaveImage(true);
-    RunLog log;
-    log.attach(b, this);
-    int done = 0;
-    connect(b.ctCalcPanel(), &CtCalc::finishedCalcOne, this, [&] {
-        if (++done == stopAt)
-            b.toggleCalcCt();
-    });
-    b.toggleCalcCt();
-    if (!loadImages) {
-        // "Calc" with nothing loaded does nothing; a batch starts the run
-        // regardless, and it ends at once.
-        QVERIFY(!b.isRunning());
-        QCOMPARE(log.finished, 0);
-        b.setBatchCalcRunning(true);
-        emit b.batchCalcStart();
-    }
-    QVERIFY(log.waitEnds(1));
-    QTest::qWait(50);
-    QCOMPARE(log.finished, 1);
-    QCOMPARE(log.batchFinished, loadImages ? 0 : 1);
-    QVERIFY(!b.isRunning() && !b.anyWorkerBusy() && !log.busyAtFinish && !b.ctCalcPanel()->isRunning());
-    QCOMPARE(done, steps);
-    QCOMPARE(b.ctImages()->count(), images);
-    QTRY_COMPARE(filesUnder(out.path()).size(), 2 * images);
-}
-
-// Every worker busy over a slice range with the CoR following the recorded
-// ones, data saved under its names and folders, and the numbers in each
-// file those of its slice after
-// the data limits (above 0.1 or below -0.05 become 0, then 3 is added).
-void TstBodyRuns::phantomRunSavesEverySlice()
-{
-    const int workers = std::max(2, QThread::idealThreadCount());
-    Body b(nullptr, workers);
-    PhantomSet data;
-    const PhantomSpec spec = tallPhantom(96, 60);
-    QVERIFY(prepare(b, &data, spec, 40, 47, 1, workers));
-    b.procCtrlPanel()->setRecordedCoR1(40, 46.5);
-    b.procCtrlPanel()->setRecordedCoR2(47, 48.25);
-    b.workerPanels()[0]->setCR(0, 0, 94, 94);
-    QTemporaryDir out;
-    const QString dataDir = out.filePath(QStringLiteral("data/run1"));
-    saveTo(b.dataSaveDirSelector(), dataDir, QStringLiteral("scan"), QStringLiteral("E7112"));
-    b.setAutoSaveData(true);
-    child<QLineEdit>(b, "DataUpperLimit")->setText(QStringLiteral("0.1"));
-    child<QLineEdit>(b, "DataLowerLimit")->setText(QStringLiteral("-0.05"));
-    child<QLineEdit>(b, "DataOffset")->setText(QStringLiteral("3"));
-    RunLog log;
-    log.attach(b, this);
-    b.toggleCalcCt();
-    QVERIFY(log.waitEnds(1));
-    QCOMPARE(QSet<int>(log.handedWorker.begin(), log.handedWorker.end()).size(), std::min(workers, 8));
-    const QList<int> slices{40, 41, 42, 43, 44, 45, 46, 47};
-    QCOMPARE(listed(b), slices);
-    const QStringList dataFiles = sliceFiles(slices, "scan-E7112-%1.dat");
-    QTRY_COMPARE(filesUnder(dataDir), dataFiles);
-
-    ProcParams params; // a full 180-degree set of 60 images
-    params.dataSetImages = 60;
-    params.dataSetRangeDeg = 180.0;
-    for (int k = 0; k < log.handed.size(); ++k) {
-        const int s = log.handed[k];
-        const double cor = 46.5 + (48.25 - 46.5) * (s - 40) / 7.0;
-        QCOMPARE(log.handedCor[k], cor);
-        HSgm sgm;
-        QVERIFY(genSinogram0(sgm, *b.imageSet(), true, cor, s, {0, spec.projections}));
-        CtFft engine;
-        QVERIFY(engine.runAll(sgm, params, CalcRegion{0, 0, 94, 94}));
-        const int n = engine.n();
-        DataMatrix m;
-        QVERIFY(readCtImgDataFile(QDir(dataDir).filePath(dataFiles[s - 40]), &m));
-        QCOMPARE(QSize(m.nx, m.ny), QSize(94, 94));
-        double worst = 0.0;
-        int clipped = 0;
-        for (int z = 0; z < 94; ++z)
-            for (int x = 0; x < 94; ++x) {
-                double v = x < n && z < n ? engine.resultRow(z)[x] : 0.0;
-                if (v > 0.1 || v < -0.05) {
-                    v = 0.0;
-                    ++clipped;
-                }
-                v += 3.0;
-                worst = std::max(worst, std::abs(m.at(x, z) - v) / std::max(1.0, std::abs(v)));
+    // Stop or close: begun slices finish and are saved (on stop listed, then the
+    // end announced); on close the focus moves while panels go down.
+    void startedSlicesAreSaved()
+    {
+        QFETCH(bool, close);
+        auto b = std::make_unique<Body>(nullptr, 2);
+        PhantomSet data;
+        QVERIFY(prepare(*b, &data, tallPhantom(320, 180), 10, 60));
+        QTemporaryDir out;
+        saveTo(b->dataSaveDirSelector(), out.path(), QString(), QStringLiteral("T"));
+        b->setAutoSaveData(true);
+        RunLog log;
+        if (!close)
+            log.attach(*b, this);
+        QMutex mutex;
+        QList<int> begun;
+        for (CtCalc2* w : b->workers())
+            connect(w, &CtCalc2::sliceStarted, w, [&](int s) {
+                QMutexLocker lock(&mutex);
+                begun << s;
+            }, Qt::DirectConnection);
+        int images = 0, handedAtStop = -1;
+        QString endAtStop;
+        connect(b->workers()[0], &CtCalc2::ctImage, this, [&] {
+            if (++images == 1 && !close) {
+                b->stopCalcCt();
+                handedAtStop = int(log.handed.size());
+                endAtStop = child<QLineEdit>(*b, "CalcEndT")->text();
             }
-        QVERIFY2(worst < 1e-5, qPrintable(QStringLiteral("slice %1: %2").arg(s).arg(worst)));
-        // The phantom is in the slice, and the limits really cut some of it.
-        QVERIFY(m.max > 3.0 && clipped > 0 && clipped < 94 * 94 / 2);
+        });
+        if (close) {
+            b->show();
+            QWidget* imageWindow = b->imgsPopDocBase()->popWindow();
+            QVERIFY(QTest::qWaitForWindowExposed(imageWindow));
+            QApplication::setActiveWindow(imageWindow);
+            QVERIFY(QTest::qWaitForWindowActive(imageWindow));
+            QLineEdit* corField = child<QLineEdit>(*b->sinogramPanel(), "CoR");
+            b->imgsTab()->setCurrentIndex(1); // "Sinogram"
+            corField->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), corField);
+        }
+        b->toggleCalcCt();
+        if (close) {
+            QTRY_VERIFY(images >= 1);
+            b.reset();
+            QVERIFY(!begun.isEmpty());
+            QCOMPARE(filesUnder(out.path()), sliceFiles(begun, "T-%1.dat"));
+            return;
+        }
+        QVERIFY(log.waitEnds(1));
+        QVERIFY(handedAtStop >= 1 && handedAtStop < 51);
+        QCOMPARE(int(log.handed.size()), handedAtStop);
+        QVERIFY(!log.busyAtFinish);
+        QVERIFY(endAtStop != QLatin1String("--") && !endAtStop.isEmpty());
+        QCOMPARE(child<QLineEdit>(*b, "CalcEndT")->text(), endAtStop);
+        std::sort(begun.begin(), begun.end());
+        QCOMPARE(listed(*b), begun);
+        QTRY_COMPARE(filesUnder(out.path()), sliceFiles(begun, "T-%1.dat"));
     }
-}
+
+    // Calc while a stopped run ends waits for it, then runs whole; a second stop changes nothing.
+    void stopTwiceAndCalcWhileEnding()
+    {
+        Body b(nullptr, 2);
+        PhantomSet data;
+        QVERIFY(prepare(b, &data, tallPhantom(320, 180), 0, 5));
+        RunLog log;
+        log.attach(b, this);
+        b.toggleCalcCt();
+        b.toggleCalcCt(); // stop: slices 0 and 1 keep running
+        b.stopCalcCt();
+        QVERIFY(b.anyWorkerBusy() && !b.isRunning());
+        b.toggleCalcCt(); // Calc again
+        QVERIFY(b.isStartPending() && !b.isRunning());
+        QVERIFY(log.waitEnds(2));
+        QVERIFY(!log.busyAtFinish);
+        QCOMPARE(listed(b), (QList<int>{0, 1, 2, 3, 4, 5}));
+        QTest::qWait(50);
+        QCOMPARE(log.finished, 2);
+        QVERIFY(!b.isStartPending() && !b.isRunning() && !b.anyWorkerBusy());
+    }
+
+    // Every worker busy, CoR following the recorded ones, each file under its
+    // name holding its slice after the limits (outside [-0.05, 0.1] -> 0, +3).
+    void phantomRunSavesEverySlice()
+    {
+        const int workers = std::max(2, QThread::idealThreadCount());
+        Body b(nullptr, workers);
+        PhantomSet data;
+        const PhantomSpec ps = tallPhantom(96, 60);
+        QVERIFY(prepare(b, &data, ps, 40, 47, 1, workers));
+        b.procCtrlPanel()->setRecordedCoR1(40, 46.5);
+        b.procCtrlPanel()->setRecordedCoR2(47, 48.25);
+        b.workerPanels()[0]->setCR(0, 0, 94, 94);
+        QTemporaryDir out;
+        const QString dataDir = out.filePath(QStringLiteral("data/run1"));
+        saveTo(b.dataSaveDirSelector(), dataDir, QStringLiteral("scan"), QStringLiteral("E7112"));
+        b.setAutoSaveData(true);
+        for (const QString f : {"DataUpperLimit=0.1", "DataLowerLimit=-0.05", "DataOffset=3"})
+            child<QLineEdit>(b, qPrintable(f.section('=', 0, 0)))->setText(f.section('=', 1));
+        RunLog log;
+        log.attach(b, this);
+        b.toggleCalcCt();
+        QVERIFY(log.waitEnds(1));
+        QCOMPARE(QSet<int>(log.handedWorker.begin(), log.handedWorker.end()).size(), std::min(workers, 8));
+        const QList<int> slices{40, 41, 42, 43, 44, 45, 46, 47};
+        QCOMPARE(listed(b), slices);
+        const QStringList dataFiles = sliceFiles(slices, "scan-E7112-%1.dat");
+        QTRY_COMPARE(filesUnder(dataDir), dataFiles);
+
+        ProcParams params; // a full 180-degree set of 60 images
+        params.dataSetImages = 60;
+        params.dataSetRangeDeg = 180.0;
+        for (int k = 0; k < log.handed.size(); ++k) {
+            const int s = log.handed[k];
+            const double cor = 46.5 + (48.25 - 46.5) * (s - 40) / 7.0;
+            QCOMPARE(log.handedCor[k], cor);
+            HSgm sgm;
+            QVERIFY(genSinogram0(sgm, *b.imageSet(), true, cor, s, {0, ps.projections}));
+            CtFft engine;
+            QVERIFY(engine.runAll(sgm, params, CalcRegion{0, 0, 94, 94}));
+            const int n = engine.n();
+            DataMatrix m;
+            QVERIFY(readCtImgDataFile(QDir(dataDir).filePath(dataFiles[s - 40]), &m));
+            QCOMPARE(QSize(m.nx, m.ny), QSize(94, 94));
+            double worst = 0.0;
+            int clipped = 0;
+            for (int z = 0; z < 94; ++z)
+                for (int x = 0; x < 94; ++x) {
+                    double v = x < n && z < n ? engine.resultRow(z)[x] : 0.0;
+                    if (v > 0.1 || v < -0.05) {
+                        v = 0.0;
+                        ++clipped;
+                    }
+                    v += 3.0;
+                    worst = std::max(worst, std::abs(m.at(x, z) - v) / std::max(1.0, std::abs(v)));
+                }
+            QVERIFY2(worst < 1e-5, qPrintable(QStringLiteral("slice %1: %2").arg(s).arg(worst)));
+            QVERIFY(m.max > 3.0 && clipped > 0 && clipped < 94 * 94 / 2);
+        }
+    }
+};
 
 QTEST_MAIN(TstBodyRuns)
 #include "tst_bodyruns.moc"

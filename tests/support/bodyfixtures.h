@@ -1,14 +1,13 @@
-// Fixtures of the main-window tests. Header-only: only tests that link the
-// main window include it.
+// Fixtures of the main-window tests (header-only: they need the main window).
 #pragma once
 
 #include "mainwindow/body.h"
 #include "mainwindow/framing/closablebase.h"
 #include "recon/ctcalc.h"
 #include "recon/ctcalc2ui.h"
+#include "tests/support/controlfixtures.h"
 
 #include <QAbstractButton>
-#include <QDirIterator>
 #include <QSet>
 #include <QtTest>
 
@@ -23,8 +22,7 @@ T* child(QObject& o, const char* name)
     return c;
 }
 
-// "x0,z0,x1,z1 x0,z0,x1,z1" (calculation, display region) in whole pixels
-// when every reconstruction panel agrees, else empty.
+// "x0,z0,x1,z1 x0,z0,x1,z1" (calculation, display region), empty unless every panel agrees.
 inline QString sharedRegions(const Body& b)
 {
     QList<CtResPanel*> panels{b.ctCalcPanel()};
@@ -38,15 +36,4 @@ inline QString sharedRegions(const Body& b)
         seen << v.join(QLatin1Char(' '));
     }
     return seen.size() == 1 ? *seen.begin() : QString();
-}
-
-// Every file below root, relative to it, sorted.
-inline QStringList filesUnder(const QString& root)
-{
-    QStringList out;
-    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << QDir(root).relativeFilePath(it.next());
-    out.sort();
-    return out;
 }

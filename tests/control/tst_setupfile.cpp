@@ -1,4 +1,5 @@
 #include "app/linetokens.h"
+#include "control/batch.h"
 #include "control/setupfile.h"
 #include "tests/support/controlfixtures.h"
 #include "tests/support/testutil.h"
@@ -79,6 +80,22 @@ private slots:
         QVERIFY(!w.open(name) && !w.commit());
         QVERIFY(readSetupFile(name, &ok).isEmpty() && !ok);
         QCOMPARE(capture.lines(), QStringList(2, "can't open save setup file : " + name));
+    }
+
+    // A data file picked by mistake is refused, not read into memory.
+    void oversizedFilesRefused()
+    {
+        QTemporaryDir dir;
+        const QString name = dir.filePath("huge.cfg");
+        QFile f(name);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(kMaxCommandFileBytes + 1));
+        f.close();
+        MessageCapture capture;
+        bool ok = true;
+        QVERIFY(readSetupFile(name, &ok).isEmpty() && !ok);
+        Batch batch;
+        batch.batchLoad(name);
+        QCOMPARE(capture.lines(), (QStringList{"Setup file too large : " + name, "Batch file too large " + name}));
     }
 
     void saveKeepsOldFileUntilCommit()

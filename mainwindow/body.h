@@ -34,7 +34,6 @@ class PopDockBase;
 class ProcCtrl;
 class QAbstractButton;
 class QButtonGroup;
-class QFileDialog;
 class QPainter;
 class QTabWidget;
 class QThread;
@@ -126,13 +125,8 @@ public:
     // handed out or load awaited, and the program ends (finishing()) once
     // the slices already started are done and saved.
     void interruptRun();
-    bool wasInterrupted() const { return interrupted; }
     // Returns once the batch thread has handled every request sent to it.
     void syncBatch();
-    // The batch waits for the loader (a command started a load).
-    bool isBatchLoadWaiting() const { return batchLoadRunning; }
-    // The setup-file dialog opened last, null before the first opening.
-    QFileDialog* setupDialog() const { return setupDlg.dialog(); }
 
 signals:
     void batchCalcStart();

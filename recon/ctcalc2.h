@@ -60,7 +60,7 @@ signals:
     void saveImgWDiscard(SavingImg* img);
     void ctImage(int slice, QImage imge);
     // A handed-out slice is done (with or without a result), just before
-    // calcFinished; with the wall time its back projection took.
+    // calcFinished; with the CPU time its back projection took.
     void sliceDone(int slice, double backProjectSeconds);
     // Read-outs for the panel.
     void sliceStarted(int slice, const QDateTime& t);

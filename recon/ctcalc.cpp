@@ -16,16 +16,7 @@ CtCalc::CtCalc(QWidget* parent)
     : CtResPanel(parent), ui(new Ui::CtCalc), progress(new CtProgress), progressThread(new QThread)
 {
     ui->setupUi(this);
-    Widgets w;
-    w.disp = ui->DispCt;
-    w.dispRegion = {ui->Drx0, ui->Drz0, ui->Drx1, ui->Drz1};
-    w.calcRegion = {ui->Crx0, ui->Crz0, ui->Crx1, ui->Crz1};
-    w.setCRegion = ui->SetCRegion;
-    w.startT = ui->StartT;
-    w.endT = ui->EndT;
-    w.spentT = ui->SpentT;
-    w.sliceNo = ui->ShowSliceNo;
-    attach(w);
+    attach(widgetsOf(ui));
     connect(ui->StartCalc, &QPushButton::clicked, this, &CtCalc::askToStartCalc);
 
     progressThread->setObjectName(QStringLiteral("CtProgress"));

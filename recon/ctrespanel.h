@@ -65,6 +65,22 @@ protected:
         QLineEdit* sliceNo = nullptr;
     };
 
+    // The result forms name their widgets alike.
+    template <typename Form>
+    static Widgets widgetsOf(Form* ui)
+    {
+        Widgets w;
+        w.disp = ui->DispCt;
+        w.dispRegion = {ui->Drx0, ui->Drz0, ui->Drx1, ui->Drz1};
+        w.calcRegion = {ui->Crx0, ui->Crz0, ui->Crx1, ui->Crz1};
+        w.setCRegion = ui->SetCRegion;
+        w.startT = ui->StartT;
+        w.endT = ui->EndT;
+        w.spentT = ui->SpentT;
+        w.sliceNo = ui->ShowSliceNo;
+        return w;
+    }
+
     explicit CtResPanel(QWidget* parent = nullptr);
     ~CtResPanel() override;
     // The derived panel hands over the widgets of its form once.

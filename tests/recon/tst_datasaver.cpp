@@ -1,8 +1,8 @@
 #include "recon/datasaver.h"
+#include "tests/support/controlfixtures.h"
 #include "tests/support/testutil.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -27,16 +27,6 @@ QImage greyImage(int w, int h)
         for (int x = 0; x < w; ++x)
             img.scanLine(y)[x] = uchar((x * 7 + y * 13) & 0xff);
     return img;
-}
-
-QStringList filesUnder(const QString& root)
-{
-    QStringList out;
-    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << QDir(root).relativeFilePath(it.next());
-    out.sort();
-    return out;
 }
 
 QByteArray fileBytes(const QString& path)

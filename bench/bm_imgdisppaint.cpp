@@ -1,7 +1,7 @@
 // Repainting a zoomed 4096 x 4096 image in a 1000 x 1000 display frame,
 // offscreen. FENU2_BENCH_OWN_MAIN: the widgets need a QApplication.
-#include "display/dispb.h"
-#include "display/imgdisp.h"
+#include "display/widgets/dispb.h"
+#include "display/widgets/imgdisp.h"
 
 #include <benchmark/benchmark.h>
 

@@ -10,7 +10,7 @@
 // files' pages are dropped from the cache (written back, then
 // POSIX_FADV_DONTNEED), and the share still resident is reported.
 #include "input/imgdatas.h"
-#include "input/selectdatafiles.h"
+#include "input/widgets/selectdatafiles.h"
 #include "mainwindow/body.h"
 #include "tools/itexwriter.h"
 

@@ -7,12 +7,12 @@
 // the CPU time the worker threads spent per slice. The counters give the
 // rates of the four configurations and their ratios.
 #include "input/imgdatas.h"
-#include "input/selectafile.h"
+#include "input/widgets/selectafile.h"
 #include "recon/ctcalc2.h"
 #include "mainwindow/body.h"
 #include "recon/datasaver.h"
-#include "recon/procctrl.h"
-#include "tests/support/phantomset.h"
+#include "recon/widgets/procctrl.h"
+#include "tools/phantomset.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -155,12 +155,8 @@ ImgData* loadImgData(const QString& path, int frame, bool inMemory)
 int imageFrameCount(const QString& path)
 {
     const FileType type = detectFileType(path);
-    if (type == FileType::ITEX) {
-        ImgDataITEX itex;
-        itex.reset();
-        int w = 0, h = 0;
-        return itex.readProps(path, w, h) ? std::max(1, itex.frameCount) : 0;
-    }
+    if (type == FileType::ITEX)
+        return std::max(ImgDataITEX::sequenceFrames(path), 0);
     if (type == FileType::TIFF)
         return ImgDataTiff::pageCount(path);
     return 0;

@@ -3,6 +3,7 @@
 #include "app/linetokens.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QTextStream>
 #include <QtEndian>
 
@@ -297,4 +298,16 @@ double* ImgDataITEX::getColumn(int x, double* buf)
     }
     whole.column(x, buf);
     return buf;
+}
+
+int ImgDataITEX::sequenceFrames(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.read(2) != "IM")
+        return -1;
+    f.close();
+    ImgDataITEX itex;
+    itex.reset();
+    int w = 0, h = 0;
+    return itex.readProps(path, w, h) ? std::max(1, itex.frameCount) : 0;
 }

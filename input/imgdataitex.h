@@ -39,6 +39,9 @@ public:
 
     // The stored format of a pixel type of the header.
     static PixelKind kindOf(int pixelType);
+    // Frames of the file by its header, without a word when it is no ITEX
+    // file (-1); 0 when the header can't be read (after the reader's line).
+    static int sequenceFrames(const QString& path);
 
 private:
     bool readStreamed(int64_t offset, int64_t count, uint8_t* dst);

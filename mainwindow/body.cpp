@@ -1,24 +1,26 @@
 #include "mainwindow/body.h"
 
+#include "app/detach.h"
+#include "app/fieldtext.h"
 #include "app/optiontable.h"
 #include "control/batch.h"
-#include "display/colorbar.h"
-#include "display/dispb.h"
-#include "display/rawdisp.h"
-#include "input/i0ofimage.h"
+#include "display/widgets/colorbar.h"
+#include "display/widgets/dispb.h"
+#include "display/widgets/rawdisp.h"
+#include "input/widgets/i0ofimage.h"
 #include "input/imgdatas.h"
-#include "input/selectaimgfile.h"
-#include "input/selectdatafiles.h"
+#include "input/widgets/selectaimgfile.h"
+#include "input/widgets/selectdatafiles.h"
 #include "mainwindow/framing/closablebase.h"
 #include "mainwindow/framing/popdockbase.h"
 #include "mainwindow/framing/seekctrl.h"
-#include "recon/ctcalc.h"
+#include "recon/widgets/ctcalc.h"
 #include "recon/ctcalc2.h"
-#include "recon/ctcalc2ui.h"
-#include "recon/ctdisp.h"
+#include "recon/widgets/ctcalc2ui.h"
+#include "recon/widgets/ctdisp.h"
 #include "recon/datasaver.h"
-#include "recon/procctrl.h"
-#include "recon/sinogram.h"
+#include "recon/widgets/procctrl.h"
+#include "recon/widgets/sinogram.h"
 #include "ui_Body.h"
 
 #include <QButtonGroup>
@@ -259,8 +261,7 @@ Body::~Body()
         roots << base->popWindow();
     }
     for (QObject* root : roots)
-        for (QObject* c : root->findChildren<QObject*>())
-            disconnect(c, nullptr, this, nullptr);
+        detachChildren(root, this);
     disconnect(batch, nullptr, this, nullptr);
 
     // Workers first: a slice in progress is finished, what it sends to the
@@ -435,12 +436,12 @@ void Body::fixColorScaleChanged()
 
 double Body::colorMin() const
 {
-    return ProcCtrl::fieldDouble(ui->ColorMin->text());
+    return fieldDouble(ui->ColorMin->text());
 }
 
 double Body::colorMax() const
 {
-    return ProcCtrl::fieldDouble(ui->ColorMax->text());
+    return fieldDouble(ui->ColorMax->text());
 }
 
 void Body::setFixColorScale(bool f)

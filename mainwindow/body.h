@@ -4,7 +4,7 @@
 // slices to idle workers and announces the end of every run.
 #pragma once
 
-#include "app/filedialog.h"
+#include "app/widgets/filedialog.h"
 #include "control/batchcmd.h"
 #include "display/mousec.h"
 #include "recon/procparams.h"

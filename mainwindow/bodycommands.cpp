@@ -4,13 +4,13 @@
 #include "mainwindow/body.h"
 
 #include "control/batch.h"
-#include "input/i0ofimage.h"
-#include "input/selectaimgfile.h"
-#include "input/selectdatafiles.h"
+#include "input/widgets/i0ofimage.h"
+#include "input/widgets/selectaimgfile.h"
+#include "input/widgets/selectdatafiles.h"
 #include "mainwindow/framing/seekctrl.h"
 #include "recon/datasaver.h"
-#include "recon/procctrl.h"
-#include "recon/sinogram.h"
+#include "recon/widgets/procctrl.h"
+#include "recon/widgets/sinogram.h"
 #include "ui_Body.h"
 
 #include <QDebug>

@@ -4,20 +4,20 @@
 #include "mainwindow/body.h"
 
 #include "display/chcoord.h"
-#include "display/colorbar.h"
-#include "display/dispb.h"
-#include "display/rawdisp.h"
+#include "display/widgets/colorbar.h"
+#include "display/widgets/dispb.h"
+#include "display/widgets/rawdisp.h"
 #include "input/imgdata.h"
 #include "input/imgdataitex.h"
 #include "input/imgdatas.h"
-#include "input/selectaimgfile.h"
-#include "input/selectdatafiles.h"
+#include "input/widgets/selectaimgfile.h"
+#include "input/widgets/selectdatafiles.h"
 #include "input/xafsenergy.h"
 #include "mainwindow/framing/popdockbase.h"
 #include "mainwindow/framing/seekctrl.h"
-#include "recon/ctcalc.h"
-#include "recon/procctrl.h"
-#include "recon/sinogram.h"
+#include "recon/widgets/ctcalc.h"
+#include "recon/widgets/procctrl.h"
+#include "recon/widgets/sinogram.h"
 #include "ui_Body.h"
 
 #include <QApplication>
@@ -32,24 +32,6 @@ namespace {
 // A turn of the event loop spends at most this long on the frames of one
 // sequence file, so that the window stays responsive while it loads.
 constexpr qint64 framesTurnMs = 50;
-
-bool isItex(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) && f.read(2) == "IM";
-}
-
-// Frames of an ITEX file by its header: -1 for a file that is no ITEX
-// file, 0 when the header can't be read (the reader has said why).
-int itexFrames(const QString& path)
-{
-    if (!isItex(path))
-        return -1;
-    ImgDataITEX itex;
-    itex.reset();
-    int w = 0, h = 0;
-    return itex.readProps(path, w, h) ? std::max(1, itex.frameCount) : 0;
-}
 
 } // namespace
 
@@ -106,7 +88,7 @@ void Body::loadNextDataFile()
     }
     currentFile = pendingFiles.at(nextPending++);
     showLoadProgress();
-    const int frames = itexFrames(currentFile);
+    const int frames = ImgDataITEX::sequenceFrames(currentFile);
     if (frames >= 2) {
         emit askLoadNextMultiData(0);
         return;
@@ -119,7 +101,7 @@ void Body::loadNextDataFile()
 
 void Body::loadNextMultiData(int idx)
 {
-    if (currentFile.isEmpty() || !isItex(currentFile)) {
+    if (currentFile.isEmpty() || ImgDataITEX::sequenceFrames(currentFile) < 0) {
         emit askLoadNextDataFile();
         return;
     }
@@ -131,7 +113,7 @@ void Body::loadFramesOf(int first)
     // The frames of one file follow each other without another file in
     // between; a long sequence is cut into turns of a few tens of
     // milliseconds so that the window does not freeze.
-    const int frames = std::max(itexFrames(currentFile), 0);
+    const int frames = std::max(ImgDataITEX::sequenceFrames(currentFile), 0);
     QElapsedTimer turn;
     turn.start();
     for (int idx = first; idx < frames; ++idx) {

@@ -2,14 +2,15 @@
 // workers, stop and the end notice.
 #include "mainwindow/body.h"
 
+#include "app/fieldtext.h"
 #include "input/imgdatas.h"
-#include "input/selectaimgfile.h"
-#include "recon/ctcalc.h"
+#include "input/widgets/selectaimgfile.h"
+#include "recon/widgets/ctcalc.h"
 #include "recon/ctcalc2.h"
-#include "recon/ctcalc2ui.h"
-#include "recon/ctdisp.h"
+#include "recon/widgets/ctcalc2ui.h"
+#include "recon/widgets/ctdisp.h"
 #include "recon/datasaver.h"
-#include "recon/procctrl.h"
+#include "recon/widgets/procctrl.h"
 #include "recon/sinogramcore.h"
 #include "recon/slicerange.h"
 #include "ui_Body.h"
@@ -100,9 +101,9 @@ void Body::startCalcCt()
     });
 
     params = procCtrl->procParams(ui->SelectCt1->isChecked(), ui->SelectCt2->isChecked());
-    params.upperLimit = ProcCtrl::fieldDouble(ui->DataUpperLimit->text());
-    params.lowerLimit = ProcCtrl::fieldDouble(ui->DataLowerLimit->text());
-    params.offset = ProcCtrl::fieldDouble(ui->DataOffset->text());
+    params.upperLimit = fieldDouble(ui->DataUpperLimit->text());
+    params.lowerLimit = fieldDouble(ui->DataLowerLimit->text());
+    params.offset = fieldDouble(ui->DataOffset->text());
     slicesDone = 0;
     backProjectSum = 0.0;
     slicesInRun = params.autoExec && params.useWorkers ? SliceRange{params.from, params.to, params.step}.count() : 1;

@@ -4,10 +4,10 @@
 #include "mainwindow/body.h"
 
 #include "control/setupfile.h"
-#include "input/selectaimgfile.h"
-#include "input/selectdatafiles.h"
+#include "input/widgets/selectaimgfile.h"
+#include "input/widgets/selectdatafiles.h"
 #include "mainwindow/framing/seekctrl.h"
-#include "recon/procctrl.h"
+#include "recon/widgets/procctrl.h"
 #include "ui_Body.h"
 
 #include <QFileDialog>

@@ -1,15 +1,15 @@
 #include "input/imgdatas.h"
-#include "input/selectafile.h"
+#include "input/widgets/selectafile.h"
 #include "mainwindow/framing/popdockbase.h"
 #include "recon/ctcalc2.h"
-#include "recon/ctdisp.h"
+#include "recon/widgets/ctdisp.h"
 #include "recon/ctfft.h"
 #include "recon/ctimgdatafile.h"
-#include "recon/procctrl.h"
-#include "recon/sinogram.h"
+#include "recon/widgets/procctrl.h"
+#include "recon/widgets/sinogram.h"
 #include "recon/sinogramcore.h"
 #include "tests/support/bodyfixtures.h"
-#include "tests/support/phantomset.h"
+#include "tools/phantomset.h"
 
 #include <QApplication>
 #include <QLineEdit>

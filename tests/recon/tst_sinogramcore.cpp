@@ -2,7 +2,7 @@
 #include "input/imgdatas.h"
 #include "recon/sinogramcore.h"
 #include "tests/support/itexfixture.h"
-#include "tests/support/phantomset.h"
+#include "tools/phantomset.h"
 #include "tests/support/testutil.h"
 #include "tools/phantom.h"
 

@@ -3,8 +3,8 @@
 
 #include "mainwindow/body.h"
 #include "mainwindow/framing/closablebase.h"
-#include "recon/ctcalc.h"
-#include "recon/ctcalc2ui.h"
+#include "recon/widgets/ctcalc.h"
+#include "recon/widgets/ctcalc2ui.h"
 #include "tests/support/controlfixtures.h"
 
 #include <QAbstractButton>

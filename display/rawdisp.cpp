@@ -1,3 +1,0 @@
-#include "display/rawdisp.h"
-
-RawDisp::RawDisp(QWidget* parent) : ImgDispWPV(parent) {}

@@ -1,0 +1,3 @@
+#include "display/widgets/rawdisp.h"
+
+RawDisp::RawDisp(QWidget* parent) : ImgDispWPV(parent) {}

@@ -72,7 +72,7 @@ public:
 signals:
     void newSets(int items);
     void selected(QString dir, QStringList patterns);
-    void selectedFileInfoList(QFileInfoList fileInofs);
+    void selectedFileInfoList(QFileInfoList fileInfos);
     void noMoreSets();
     void currentIndexChanged(int idx);
     void rangeChanged(int first, int last);

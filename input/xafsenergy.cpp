@@ -2,20 +2,31 @@
 
 #include <cmath>
 
-double energyFromFileName(const QString& name)
+double EnergyField::factor() const
 {
-    const QString head = name.left(name.lastIndexOf(QLatin1Char('-')));
-    const QString field = head.mid(head.lastIndexOf(QLatin1Char('-')) + 1);
+    return unit.compare(QLatin1String("KEV"), Qt::CaseInsensitive) == 0 ? 1000.0 : 1.0;
+}
+
+EnergyField parseEnergyField(const QString& field)
+{
+    EnergyField f;
     int lastDigit = int(field.size()) - 1;
     while (lastDigit >= 0 && !(field.at(lastDigit) >= QLatin1Char('0') && field.at(lastDigit) <= QLatin1Char('9')))
         --lastDigit;
     if (lastDigit < 0)
-        return 0.0;
+        return f;
     QString number = field.left(lastDigit + 1);
     number.replace(QLatin1Char('_'), QLatin1Char('.'));
-    const QString unit = field.mid(lastDigit + 1);
-    const double factor = unit.compare(QLatin1String("KEV"), Qt::CaseInsensitive) == 0 ? 1000.0 : 1.0;
-    return number.toDouble() * factor;
+    f.value = number.toDouble(&f.ok);
+    f.unit = field.mid(lastDigit + 1);
+    return f;
+}
+
+double energyFromFileName(const QString& name)
+{
+    const QString head = name.left(name.lastIndexOf(QLatin1Char('-')));
+    const EnergyField f = parseEnergyField(head.mid(head.lastIndexOf(QLatin1Char('-')) + 1));
+    return f.value * f.factor();
 }
 
 // An unreadable energy (NaN) is never nearer than a real one.

@@ -687,4 +687,23 @@
         <translation>Y オフセット</translation>
     </message>
 </context>
+<context>
+    <name>XafsBatch</name>
+    <message>
+        <source>Data Loading</source>
+        <translation>データ読み込み中</translation>
+    </message>
+    <message>
+        <source>Calculating</source>
+        <translation>計算中</translation>
+    </message>
+    <message>
+        <source>Finished Calc.</source>
+        <translation>計算終了</translation>
+    </message>
+    <message>
+        <source>Finished</source>
+        <translation>終了</translation>
+    </message>
+</context>
 </TS>

@@ -122,7 +122,7 @@ QVector<uint16_t> Phantom::projection(int index) const
             const int across = s.rotAxisVertical ? x : y;
             const int along = s.rotAxisVertical ? y : x;
             const double mu = lineIntegral(across - s.cor, along, th);
-            double counts = s.dark + (s.flat - s.dark) * std::exp(-mu);
+            double counts = s.dark + (flatAt(across) - s.dark) * std::exp(-mu);
             if (s.noise)
                 counts += std::sqrt(counts) * gauss(rng);
             img[y * w + x] = toCounts(counts);
@@ -131,24 +131,33 @@ QVector<uint16_t> Phantom::projection(int index) const
     return img;
 }
 
-QVector<uint16_t> Phantom::constantImage(double level, uint32_t seedOffset) const
+double Phantom::flatAt(int across) const
+{
+    // Exactly the flat level when there is no tilt.
+    return s.flat * (1.0 + s.flatTilt * ((across + 0.5) / acrossAxis() - 0.5));
+}
+
+QVector<uint16_t> Phantom::referenceImage(bool flat, uint32_t seedOffset) const
 {
     QVector<uint16_t> img(s.width * s.height);
     std::mt19937 rng(s.seed + seedOffset);
     std::normal_distribution<double> gauss(0.0, 1.0);
-    for (uint16_t& p : img)
-        p = toCounts(s.noise ? level + std::sqrt(level) * gauss(rng) : level);
+    for (int i = 0; i < img.size(); ++i) {
+        const int across = s.rotAxisVertical ? i % s.width : i / s.width;
+        const double level = flat ? flatAt(across) : s.dark;
+        img[i] = toCounts(s.noise ? level + std::sqrt(level) * gauss(rng) : level);
+    }
     return img;
 }
 
 QVector<uint16_t> Phantom::flatImage() const
 {
-    return constantImage(s.flat, 1u);
+    return referenceImage(true, 1u);
 }
 
 QVector<uint16_t> Phantom::darkImage() const
 {
-    return constantImage(s.dark, 2u);
+    return referenceImage(false, 2u);
 }
 
 static QString tagged(const PhantomOutput& out, const QString& stem, int index, const QString& suffix)
@@ -226,8 +235,9 @@ QStringList writePhantomDataSet(const Phantom& phantom, const PhantomOutput& out
     h.width = uint16_t(s.width);
     h.height = uint16_t(s.height);
     const QByteArray comment = itexComment(s.width, s.height, out.exposureTime);
-    if (!writeItexFile(dir.filePath(phantomFlatName(out)), h, comment, {itexFrameU16(phantom.flatImage())})
-        || !writeItexFile(dir.filePath(phantomDarkName(out)), h, comment, {itexFrameU16(phantom.darkImage())}))
+    if (out.references
+        && (!writeItexFile(dir.filePath(phantomFlatName(out)), h, comment, {itexFrameU16(phantom.flatImage())})
+            || !writeItexFile(dir.filePath(phantomDarkName(out)), h, comment, {itexFrameU16(phantom.darkImage())})))
         return fail(QStringLiteral("can't write the reference images in ") + out.dir);
 
     QStringList written;
@@ -254,4 +264,90 @@ QStringList writePhantomDataSet(const Phantom& phantom, const PhantomOutput& out
     if (!ok)
         return fail(QStringLiteral("can't write ") + written.last());
     return written;
+}
+
+QString phantomEnergyTag(double eV)
+{
+    return QString::number(eV, 'f', 1).replace(QLatin1Char('.'), QLatin1Char('_')) + QStringLiteral("eV");
+}
+
+int phantomNearestI0(const PhantomSeries& series, int k)
+{
+    int best = 0;
+    for (int j = 1; j < series.i0Energies.size(); ++j)
+        if (std::abs(series.i0Energies[j] - series.energies[k]) < std::abs(series.i0Energies[best] - series.energies[k]))
+            best = j;
+    return best;
+}
+
+// Tilts from -0.2 to +0.2 over the flats, so no two flats share a shape.
+PhantomSpec phantomSeriesI0Spec(const PhantomSpec& base, const PhantomSeries& series, int j)
+{
+    PhantomSpec s = base;
+    const int m = int(series.i0Energies.size());
+    s.flatTilt = m > 1 ? 0.4 * (double(j) / (m - 1) - 0.5) : 0.0;
+    s.seed = base.seed + 101u * uint32_t(j + 1);
+    return s;
+}
+
+PhantomSpec phantomSeriesSetSpec(const PhantomSpec& base, const PhantomSeries& series, int k)
+{
+    PhantomSpec s = base;
+    s.flatTilt = phantomSeriesI0Spec(base, series, phantomNearestI0(series, k)).flatTilt;
+    s.muScale = base.muScale * (1.0 + 0.05 * k);
+    s.seed = base.seed + 1009u * uint32_t(k + 1);
+    return s;
+}
+
+bool writePhantomEnergySeries(const PhantomSpec& base, const PhantomSeries& series, const PhantomOutput& out,
+                              QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (series.energies.isEmpty() || series.i0Energies.isEmpty())
+        return fail(QStringLiteral("an energy series needs data-set energies and I0 energies"));
+    if (out.sequenceFile)
+        return fail(QStringLiteral("an energy series is written one file per projection"));
+    if (base.width < 1 || base.height < 1 || base.width > 65535 || base.height > 65535)
+        return fail(QStringLiteral("image size out of range"));
+    const QDir root(out.dir);
+    if (!root.mkpath(QStringLiteral("i0")))
+        return fail(QStringLiteral("can't create ") + root.filePath(QStringLiteral("i0")));
+    ItexHeader h;
+    h.width = uint16_t(base.width);
+    h.height = uint16_t(base.height);
+    const QByteArray comment = itexComment(base.width, base.height, out.exposureTime);
+    auto writeImage = [&](const QString& path, const QVector<uint16_t>& img) {
+        return writeItexFile(path, h, comment, {itexFrameU16(img)}) || fail(QStringLiteral("can't write ") + path);
+    };
+
+    PhantomOutput part = out;
+    part.references = false;
+    part.prefix = QStringLiteral("i0");
+    for (int j = 0; j < series.i0Energies.size(); ++j) {
+        part.tag = phantomEnergyTag(series.i0Energies[j]);
+        const QString path = root.filePath(QStringLiteral("i0/") + phantomProjectionName(part, 0));
+        if (!writeImage(path, Phantom(phantomSeriesI0Spec(base, series, j)).flatImage()))
+            return false;
+    }
+    part.tag.clear();
+    if (!writeImage(root.filePath(phantomDarkName(part)), Phantom(base).darkImage()))
+        return false;
+
+    part.prefix = out.prefix;
+    for (int k = 0; k < series.energies.size(); ++k) {
+        const QString tag = phantomEnergyTag(series.energies[k]);
+        part.dir = root.filePath(QStringLiteral("data"));
+        part.tag = tag;
+        if (series.subDirs) {
+            part.dir += QLatin1Char('/') + tag.chopped(2);
+            part.tag.clear();
+        }
+        if (writePhantomDataSet(Phantom(phantomSeriesSetSpec(base, series, k)), part, error).isEmpty())
+            return false;
+    }
+    return true;
 }

@@ -15,6 +15,7 @@ struct PhantomSpec {
     double cor = 255.5;         // centre of rotation, detector pixels across the axis
     bool rotAxisVertical = true;
     double flat = 40000.0;      // counts without sample
+    double flatTilt = 0.0;      // relative change of the flat level across the axis, edge to edge
     double dark = 100.0;        // counts without beam
     double muScale = 3.0;       // attenuation of density 1 over one phantom radius
     bool noise = false;         // Poisson-like noise
@@ -57,10 +58,12 @@ public:
     QVector<uint16_t> projection(int index) const;
     QVector<uint16_t> flatImage() const;
     QVector<uint16_t> darkImage() const;
+    // Flat level (counts) at a detector position across the axis.
+    double flatAt(int across) const;
 
 private:
     double axialPix(double axial) const;
-    QVector<uint16_t> constantImage(double level, uint32_t seedOffset) const;
+    QVector<uint16_t> referenceImage(bool flat, uint32_t seedOffset) const;
 
     PhantomSpec s;
     std::vector<Ellipsoid> parts;
@@ -73,6 +76,7 @@ struct PhantomOutput {
     QString prefix = QStringLiteral("proj");
     QString tag;           // optional name tag, e.g. an energy "7112_5eV"
     bool sequenceFile = false; // one .his with every projection
+    bool references = true;    // also write the flat and the dark image
     double exposureTime = 1.0;
     int threads = 0;       // 0: every hardware thread
 };
@@ -85,3 +89,25 @@ QStringList writePhantomDataSet(const Phantom& phantom, const PhantomOutput& out
 QString phantomProjectionName(const PhantomOutput& out, int index);
 QString phantomFlatName(const PhantomOutput& out);
 QString phantomDarkName(const PhantomOutput& out);
+
+// A CT-XAFS energy series: one data set per energy and flat images at other
+// energies, each flat with a shape of its own. Set k is taken with the flat
+// shape of the flat nearest in energy (the earlier one on a tie) and an
+// attenuation scaled by 1 + 0.05 k, so that every set differs and a set
+// normalised with the wrong flat shows it. Under out.dir:
+//   data/<prefix>-<E>-<index>.img (or data/<E number>/<prefix>-<index>.img),
+//   i0/i0-<E>-00000.img, dark.img      with <E> as in phantomEnergyTag.
+struct PhantomSeries {
+    QVector<double> energies;   // eV, one data set each
+    QVector<double> i0Energies; // eV, one flat image each
+    bool subDirs = false;       // each set in a sub-directory named by its energy
+};
+
+bool writePhantomEnergySeries(const PhantomSpec& base, const PhantomSeries& series, const PhantomOutput& out,
+                              QString* error = nullptr);
+// "7112_5eV" for 7112.5: one decimal, "_" for the point.
+QString phantomEnergyTag(double eV);
+// The spec of set k and of flat image j of a series.
+PhantomSpec phantomSeriesSetSpec(const PhantomSpec& base, const PhantomSeries& series, int k);
+PhantomSpec phantomSeriesI0Spec(const PhantomSpec& base, const PhantomSeries& series, int j);
+int phantomNearestI0(const PhantomSeries& series, int k);

@@ -7,6 +7,17 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+static bool energyList(const QString& text, QVector<double>* values)
+{
+    for (const QString& item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        values->append(item.trimmed().toDouble(&ok));
+        if (!ok)
+            return false;
+    }
+    return !values->isEmpty();
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -33,8 +44,15 @@ int main(int argc, char** argv)
     const QCommandLineOption mu("mu", "Attenuation of density 1 over one phantom radius.", "value", "3");
     const QCommandLineOption exposure("exposure", "Exposure time written into the files, seconds.", "s", "1");
     const QCommandLineOption threads("threads", "Threads to use (0: all).", "count", "0");
+    const QCommandLineOption energies("energies", "Write an energy series instead of one data set: data sets at "
+                                      "these energies (eV, comma-separated) in <out>/data, named "
+                                      "<prefix>-<E>eV-<index>.img, with the I0 files in <out>/i0 and dark.img.",
+                                      "list");
+    const QCommandLineOption i0Energies("i0-energies", "Energies (eV, comma-separated) of the I0 files of a series, "
+                                        "each with a flat shape of its own.", "list");
+    const QCommandLineOption subDirs("subdirs", "Series: put each data set into a sub-directory named by its energy.");
     p.addOptions({width, height, projections, cor, axis, outDir, prefix, tag, his, noise, seed, flat, dark, mu,
-                  exposure, threads});
+                  exposure, threads, energies, i0Energies, subDirs});
     p.process(app);
 
     QTextStream err(stderr);
@@ -69,6 +87,21 @@ int main(int argc, char** argv)
     out.threads = p.value(threads).toInt();
 
     QString error;
+    if (p.isSet(energies)) {
+        PhantomSeries series;
+        if (!energyList(p.value(energies), &series.energies) || !energyList(p.value(i0Energies), &series.i0Energies)) {
+            err << "fenu2-phantom: --energies and --i0-energies take comma-separated numbers\n";
+            return 2;
+        }
+        series.subDirs = p.isSet(subDirs);
+        if (!writePhantomEnergySeries(s, series, out, &error)) {
+            err << "fenu2-phantom: " << error << "\n";
+            return 1;
+        }
+        QTextStream(stdout) << "wrote " << series.energies.size() << " data sets and " << series.i0Energies.size()
+                            << " I0 files into " << out.dir << "\n";
+        return 0;
+    }
     const QStringList files = writePhantomDataSet(Phantom(s), out, &error);
     if (files.isEmpty()) {
         err << "fenu2-phantom: " << error << "\n";

@@ -68,6 +68,44 @@ private slots:
         QCOMPARE(ph.darkImage(), QVector<uint16_t>(40 * 24, 100));
     }
 
+    // Each set is taken with the flat shape of the I0 file nearest in energy,
+    // the earlier one on a tie: where the ray misses the sample, its counts
+    // are that I0 file's, and no other one's.
+    void energySeriesUsesNearestFlat()
+    {
+        QTemporaryDir dir;
+        PhantomSpec s;
+        s.width = 32;
+        s.height = 4;
+        s.projections = 2;
+        s.cor = 15.5;
+        PhantomSeries series;
+        series.energies = {7100, 7105, 7125};
+        series.i0Energies = {7095, 7115, 7130};
+        PhantomOutput out;
+        out.dir = dir.path();
+        QVERIFY(writePhantomEnergySeries(s, series, out));
+
+        auto firstRow = [](const QString& path) { // first, middle and last pixel
+            QFile f(path);
+            const QByteArray b = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(128, '\0');
+            const int at = 64 + u16(b, 2);
+            return QList<int>{u16(b, at), u16(b, at + 32), u16(b, at + 62)};
+        };
+        QList<QList<int>> flats;
+        for (const char* e : {"7095_0eV", "7115_0eV", "7130_0eV"})
+            flats << firstRow(dir.filePath(QStringLiteral("i0/i0-%1-00000.img").arg(e)));
+        QVERIFY(flats[0].first() > flats[1].first() && flats[1].first() > flats[2].first());
+        QVERIFY(flats[0].last() < flats[2].last());
+        const QStringList sets{"7100_0eV", "7105_0eV", "7125_0eV"};
+        const QList<int> nearest{0, 0, 2};
+        for (int k = 0; k < 3; ++k) {
+            const QList<int> row = firstRow(dir.filePath(QStringLiteral("data/proj-%1-00001.img").arg(sets[k])));
+            for (int j = 0; j < 3; ++j)
+                QCOMPARE(row.first() == flats[j].first() && row.last() == flats[j].last(), j == nearest[k]);
+            QVERIFY(row[1] < flats[nearest[k]][1]); // the sample is there
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TstPhantom)

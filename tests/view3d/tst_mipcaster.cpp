@@ -1,0 +1,214 @@
+// The maximum-intensity picture: what the identity view shows, the
+// threshold edges, and the fast picture against the per-pixel painter loop.
+#include "tools/mipreference.h"
+#include "tests/support/testutil.h"
+#include "view3d/mipcaster.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+SliceStackPtr randomStack(int sw, int sh, int ss, quint32 seed, double nanShare = 0.0)
+{
+    QRandomGenerator rng(seed);
+    auto st = std::make_shared<SliceStack>();
+    st->width = sw;
+    st->height = sh;
+    for (int k = 0; k < ss; ++k) {
+        SliceData s;
+        s.width = sw;
+        s.height = sh;
+        for (int i = 0; i < sw * sh; ++i)
+            s.values.push_back(rng.generateDouble() < nanShare ? std::nan("") : rng.generateDouble() * 10);
+        st->slices.push_back(s);
+    }
+    st->loaded = true;
+    return st;
+}
+
+MipSet plainSet(const SliceStackPtr& st, double thMin, double thMax)
+{
+    MipSet set;
+    set.stack = st;
+    set.thMin = thMin;
+    set.thMax = thMax;
+    set.showFrame = false;
+    return set;
+}
+
+int component(int c, double level)
+{
+    return int(std::trunc(255 + level * (c / 255.0 - 1)));
+}
+
+} // namespace
+
+class TstMipCaster : public QObject
+{
+    Q_OBJECT
+private slots:
+    void identityView();
+    void thresholdEdge_data();
+    void thresholdEdge();
+    void sameAsReference_data();
+    void sameAsReference();
+    void turnAbout();
+    void svg();
+};
+
+// Pixel (c, r) shows the largest value along z of column c, row r.
+void TstMipCaster::identityView()
+{
+    const SliceStackPtr st = randomStack(256, 256, 3, 7);
+    MipCaster mc;
+    mc.sets << plainSet(st, 0, 20);
+    const QImage img = mc.render();
+    QCOMPARE(img.size(), QSize(256, 256));
+    for (int r = 0; r < 256; ++r) {
+        for (int c = 0; c < 256; ++c) {
+            double mx = 0;
+            for (const SliceData& s : st->slices)
+                mx = std::max(mx, s.value(c, r));
+            const double level = mx / 20 * 256;
+            const QRgb want = qRgb(component(0, level), component(127, level), component(127, level));
+            if (img.pixel(c, r) != want)
+                QFAIL(qPrintable(QStringLiteral("pixel %1, %2").arg(c).arg(r)));
+        }
+    }
+}
+
+void TstMipCaster::thresholdEdge_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("drawn");
+    QTest::newRow("at the upper threshold") << 10.0 << false;
+    QTest::newRow("at level 255") << 10.0 * 255 / 256 << true;
+    QTest::newRow("just above level 255") << std::nextafter(10.0 * 255 / 256, 10.0) << false;
+    QTest::newRow("NaN") << std::nan("") << false;
+    QTest::newRow("infinity") << HUGE_VAL << false;
+}
+
+// Level 255 (the highest drawn) shows the set's colour itself; levels above it are not drawn.
+void TstMipCaster::thresholdEdge()
+{
+    QFETCH(double, value);
+    QFETCH(bool, drawn);
+    auto st = std::make_shared<SliceStack>();
+    st->width = st->height = 4;
+    st->slices.resize(2);
+    for (SliceData& s : st->slices) {
+        s.width = s.height = 4;
+        s.values.assign(16, value);
+    }
+    MipCaster mc;
+    mc.width = mc.height = 4;
+    mc.sets << plainSet(st, 0, 10);
+    const QColor got = mc.render().pixelColor(1, 2);
+    const QColor want = drawn ? QColor(0, 127, 127) : QColor(Qt::white);
+    QVERIFY2(std::abs(got.red() - want.red()) <= 1 && std::abs(got.green() - want.green()) <= 1
+                 && std::abs(got.blue() - want.blue()) <= 1,
+             qPrintable(got.name()));
+}
+
+void TstMipCaster::sameAsReference_data()
+{
+    QTest::addColumn<Vec3>("axis");
+    QTest::addColumn<double>("degrees");
+    QTest::addColumn<bool>("cut");
+    QTest::addColumn<bool>("twoSets");
+    QTest::addColumn<bool>("inverted");
+    QTest::newRow("identity") << Vec3{} << 0.0 << false << false << false;
+    QTest::newRow("oblique, cut") << Vec3{1, 2, 0.5} << 35.0 << true << false << false;
+    QTest::newRow("oblique, two sets, cut") << Vec3{-1, 0.3, 2} << 60.0 << true << true << false;
+    QTest::newRow("steep, two sets") << Vec3{1, 1, 0} << 80.0 << false << true << false;
+    QTest::newRow("inverted thresholds, cut") << Vec3{0.2, 1, 0.1} << 20.0 << true << true << true;
+    QTest::newRow("edge on: frames only") << Vec3{1, 0, 0} << 90.0 << false << true << false;
+}
+
+void TstMipCaster::sameAsReference()
+{
+    QFETCH(Vec3, axis);
+    QFETCH(double, degrees);
+    QFETCH(bool, cut);
+    QFETCH(bool, twoSets);
+    QFETCH(bool, inverted);
+    MipCaster mc;
+    mc.width = 45;
+    mc.height = 38;
+    mc.view.turnAbout(axis, degrees);
+    mc.view.scale = 0.9;
+    mc.view.shift = {1.5, -2.25, 0.5};
+    MipSet a = plainSet(randomStack(30, 24, 20, 1), inverted ? 9 : 1, inverted ? 1 : 9);
+    MipSet b = plainSet(randomStack(16, 20, 12, 2, 0.05), 2, 11);
+    for (MipSet* s : {&a, &b}) {
+        s->showFrame = true;
+        s->showCSection = cut;
+        s->csNormal = mc.view.nz;
+        s->slider = 15;
+    }
+    b.alpha = 128;
+    b.vColor = QColor(127, 0, 127);
+    b.sColor = QColor(0, 127, 0);
+    mc.sets << a;
+    if (twoSets)
+        mc.sets << b;
+    const QImage fast = mc.render();
+    const QImage reference = referenceMipPicture(mc);
+    QCOMPARE(fast.size(), reference.size());
+    int differ = 0;
+    int coloured = 0;
+    for (int r = 0; r < fast.height(); ++r) {
+        for (int c = 0; c < fast.width(); ++c) {
+            differ += fast.pixel(c, r) != reference.pixel(c, r);
+            coloured += fast.pixel(c, r) != qRgb(255, 255, 255);
+        }
+    }
+    QCOMPARE(differ, 0);
+    QVERIFY(coloured > 100); // not a blank picture compared with a blank one
+}
+
+void TstMipCaster::turnAbout()
+{
+    ViewFrame v;
+    QVERIFY(!v.turnAbout({0, 0, 0}, 30));
+    QVERIFY(!v.turnAbout({std::nan(""), 0, 0}, 30));
+    QCOMPARE(v.nx, (Vec3{1, 0, 0}));
+    QVERIFY(v.turnAbout({0, 0, 2}, 90));
+    QVERIFY(norm(v.nx - Vec3{0, -1, 0}) < 1e-15);
+    QVERIFY(norm(v.ny - Vec3{1, 0, 0}) < 1e-15);
+    QCOMPARE(v.nz, (Vec3{0, 0, 1}));
+}
+
+// One element per coloured pixel and the box edges as lines.
+void TstMipCaster::svg()
+{
+    QTemporaryDir dir;
+    MipCaster mc;
+    mc.width = mc.height = 8;
+    MipSet set = plainSet(randomStack(6, 6, 2, 3), 0, 20);
+    set.showFrame = true;
+    mc.sets << set;
+    QVERIFY(mc.saveSvg(dir.filePath("p.svg")));
+    QFile f(dir.filePath("p.svg"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray svg = f.readAll();
+    const QImage img = mc.castSet(set);
+    int coloured = 0;
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8; ++c)
+            coloured += img.pixel(c, r) != 0;
+    QVERIFY(coloured > 0);
+    QCOMPARE(int(svg.count("<rect")), 1 + coloured); // the white ground, then a pixel each
+    QCOMPARE(int(svg.count("<polyline")), 8);       // the far face, then the near one
+    MessageCapture messages;
+    QVERIFY(!mc.saveSvg(dir.filePath("no/such/dir/p.svg")));
+    QCOMPARE(messages.count("Can't write SVG file"), 1);
+}
+
+QTEST_MAIN(TstMipCaster)
+#include "tst_mipcaster.moc"

@@ -1,0 +1,34 @@
+// The per-tile ray loop of MipCaster. Plain data only: the loop is compiled
+// once per instruction set, and each copy must give the same bits.
+#pragma once
+
+#include <cstdint>
+
+struct MipTileJob {
+    const double* const* slices; // ss slices of sw x sh values, row-major
+    int ss, sw, sh;
+    int count;                   // rays in the tile, a multiple of 8 (spare rays start at NaN)
+    int real;                    // rays before the spare ones, row after row
+    int side;                    // rays per tile row
+    const double* px;            // ray starts
+    const double* py;
+    const double* pz;
+    double nzx, nzy, nzz;        // viewing direction, nzz != 0
+    // Finite values in [vlo, vhi] are inside the threshold window. Levels
+    // rise with the value unless descending; best keeps the value of the
+    // highest level seen.
+    double vlo, vhi;
+    bool descending;
+    bool cut;
+    double mx, my, mz;           // cut-plane normal
+    double depth;
+    double* best;                // per ray; in and out
+    double* band;                // per ray: value of the last sample near the cut plane
+};
+
+// Picks the widest loop the processor runs; all give the same bits.
+void castMipTile(const MipTileJob& job);
+void castMipTileScalar(const MipTileJob& job);
+#if defined(__x86_64__)
+void castMipTileAvx512(const MipTileJob& job);
+#endif

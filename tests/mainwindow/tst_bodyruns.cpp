@@ -170,6 +170,7 @@ private slots:
         QCOMPARE(log.handedCor, QList<double>(handed.size(), r[2].toDouble()));
         if (engine == QLatin1String("workers"))
             QCOMPARE(child<QLineEdit>(b, "ProgPerCent")->text(), QStringLiteral("100.0 %"));
+        QVERIFY(child<QLineEdit>(b, "CalcEndT")->text() != QLatin1String("--"));
         QCOMPARE(b.ctImages()->count(), r[9].toInt());
         std::sort(handed.begin(), handed.end());
         if (r[9] != "0")
@@ -177,27 +178,16 @@ private slots:
         QTRY_COMPARE(filesUnder(out.path()).size(), 2 * r[9].toInt());
     }
 
-    void startedSlicesAreSaved_data()
+    // Closing the window during a run: begun slices finish and are saved, and the
+    // focus moves while panels go down.
+    void closeSavesStartedSlices()
     {
-        QTest::addColumn<bool>("close");
-        QTest::newRow("stopped") << false;
-        QTest::newRow("window closed") << true;
-    }
-
-    // Stop or close: begun slices finish and are saved (on stop listed, then the
-    // end announced); on close the focus moves while panels go down.
-    void startedSlicesAreSaved()
-    {
-        QFETCH(bool, close);
         auto b = std::make_unique<Body>(nullptr, 2);
         PhantomSet data;
         QVERIFY(prepare(*b, &data, tallPhantom(320, 180), 10, 60));
         QTemporaryDir out;
         saveTo(b->dataSaveDirSelector(), out.path(), QString(), QStringLiteral("T"));
         b->setAutoSaveData(true);
-        RunLog log;
-        if (!close)
-            log.attach(*b, this);
         QMutex mutex;
         QList<int> begun;
         for (CtCalc2* w : b->workers())
@@ -205,43 +195,22 @@ private slots:
                 QMutexLocker lock(&mutex);
                 begun << s;
             }, Qt::DirectConnection);
-        int images = 0, handedAtStop = -1;
-        QString endAtStop;
-        connect(b->workers()[0], &CtCalc2::ctImage, this, [&] {
-            if (++images == 1 && !close) {
-                b->stopCalcCt();
-                handedAtStop = int(log.handed.size());
-                endAtStop = child<QLineEdit>(*b, "CalcEndT")->text();
-            }
-        });
-        if (close) {
-            b->show();
-            QWidget* imageWindow = b->imgsPopDocBase()->popWindow();
-            QVERIFY(QTest::qWaitForWindowExposed(imageWindow));
-            QApplication::setActiveWindow(imageWindow);
-            QVERIFY(QTest::qWaitForWindowActive(imageWindow));
-            QLineEdit* corField = child<QLineEdit>(*b->sinogramPanel(), "CoR");
-            b->imgsTab()->setCurrentIndex(1); // "Sinogram"
-            corField->setFocus();
-            QTRY_COMPARE(QApplication::focusWidget(), corField);
-        }
+        b->show();
+        QWidget* imageWindow = b->imgsPopDocBase()->popWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(imageWindow));
+        QApplication::setActiveWindow(imageWindow);
+        QVERIFY(QTest::qWaitForWindowActive(imageWindow));
+        QLineEdit* corField = child<QLineEdit>(*b->sinogramPanel(), "CoR");
+        b->imgsTab()->setCurrentIndex(1); // "Sinogram"
+        corField->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), corField);
+        int images = 0;
+        connect(b->workers()[0], &CtCalc2::ctImage, this, [&] { ++images; });
         b->toggleCalcCt();
-        if (close) {
-            QTRY_VERIFY(images >= 1);
-            b.reset();
-            QVERIFY(!begun.isEmpty());
-            QCOMPARE(filesUnder(out.path()), sliceFiles(begun, "T-%1.dat"));
-            return;
-        }
-        QVERIFY(log.waitEnds(1));
-        QVERIFY(handedAtStop >= 1 && handedAtStop < 51);
-        QCOMPARE(int(log.handed.size()), handedAtStop);
-        QVERIFY(!log.busyAtFinish);
-        QVERIFY(endAtStop != QLatin1String("--") && !endAtStop.isEmpty());
-        QCOMPARE(child<QLineEdit>(*b, "CalcEndT")->text(), endAtStop);
-        std::sort(begun.begin(), begun.end());
-        QCOMPARE(listed(*b), begun);
-        QTRY_COMPARE(filesUnder(out.path()), sliceFiles(begun, "T-%1.dat"));
+        QTRY_VERIFY_WITH_TIMEOUT(images >= 1, 60000);
+        b.reset();
+        QVERIFY(!begun.isEmpty());
+        QCOMPARE(filesUnder(out.path()), sliceFiles(begun, "T-%1.dat"));
     }
 
     // Every worker busy, CoR following the recorded ones, each file under its

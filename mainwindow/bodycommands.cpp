@@ -4,6 +4,8 @@
 #include "mainwindow/body.h"
 
 #include "control/batch.h"
+#include "control/tesselalink.h"
+#include "control/widgets/selectdatadir.h"
 #include "input/widgets/i0ofimage.h"
 #include "input/widgets/selectaimgfile.h"
 #include "input/widgets/selectdatafiles.h"
@@ -170,11 +172,7 @@ const QHash<QString, Body::CmdHandler>& Body::commandTable()
         };
         add("add_inf_show", showInfo);
         add("seq_exec_show", showInfo);
-        add("add_inf_VKR_standard", [](Body& b, const BatchCmd& c) {
-            b.seqVkrStandard = c.flagArg();
-            b.noSeqPanel(c, "the setting is only kept for setup files");
-            return E::Done;
-        });
+        add("add_inf_VKR_standard", [](Body& b, const BatchCmd& c) { b.ui->SelDDir->setIsVKRStandard(c.flagArg()); return E::Done; });
         add("add_inf_raw_i0_val", [](Body& b, const BatchCmd& c) { b.ui->I0ofRawImage_->setI0Val(c.realArg()); return E::Done; });
         add("add_inf_raw_i0_from_xafs", [](Body& b, const BatchCmd& c) { b.ui->I0ofRawImage_->setCalcFromXafs(c.flagArg()); return E::Done; });
         add("add_inf_raw_i0_xafs", [](Body& b, const BatchCmd& c) { selectOrClear(b.ui->I0ofRawImage_->xafsFile(), c.textArg()); return E::Done; });
@@ -201,20 +199,17 @@ const QHash<QString, Body::CmdHandler>& Body::commandTable()
             return E::Done;
         });
         add("tesselaLink_set_send_msg", [](Body& b, const BatchCmd& c) { b.ui->SendMsg2Tessela->setChecked(c.flagArg()); return E::Done; });
+        add("tesselaLink_connect", [](Body& b, const BatchCmd&) { b.tesselaLink->doConnect(); return E::Done; });
+        add("tesselaLink_cont_2da", [](Body& b, const BatchCmd&) { return b.tslCont2dACmd(); });
         add("set_sgm_alter_stack", [](Body& b, const BatchCmd& c) { b.sinogram->setAlterStack(c.flagArg()); return E::Done; });
 
-        add("seq_exec_dir", [](Body& b, const BatchCmd& c) {
-            b.seqDir = c.textArg();
-            b.noSeqPanel(c, "the directory is only kept for setup files");
-            return E::Done;
-        });
-        add("seq_exec_file_pattern", [](Body& b, const BatchCmd& c) {
-            b.seqFilePattern = c.textArg();
-            b.noSeqPanel(c, "the pattern is only kept for setup files");
-            return E::Done;
-        });
-        add("seq_exec_set", [](Body& b, const BatchCmd& c) {
-            b.noSeqPanel(c, "no data set is loaded");
+        add("seq_exec_dir", [](Body& b, const BatchCmd& c) { b.ui->SelDDir->selectDirectory(c.textArg()); return E::Done; });
+        add("seq_exec_file_pattern", [](Body& b, const BatchCmd& c) { b.ui->SelDDir->setPatternText(c.textArg()); return E::Done; });
+        // Holds the batch until the set is loaded, as images_load does.
+        add("seq_exec_set", [](Body& b, const BatchCmd&) {
+            if (b.ui->SelDDir->set())
+                return b.loadHold();
+            qDebug().noquote() << "seq_exec_set : no data set to select";
             return E::Done;
         });
         add("seq_exec_select_i0", [](Body& b, const BatchCmd& c) {
@@ -237,10 +232,9 @@ Body::CmdEnd Body::execCmd(const BatchCmd& cmd, bool fromBatch)
     if (cmd.is("calc_exec"))
         return calcExec(fromBatch);
     if (cmd.is("seq_exec_next")) {
-        // Without the data-directory panel there is never a next data set.
-        noSeqPanel(cmd, "there is no next data set");
+        const bool stepped = ui->SelDDir->stepNext();
         if (fromBatch)
-            QMetaObject::invokeMethod(batch, [b = batch] { b->setLastResultOk(false); });
+            QMetaObject::invokeMethod(batch, [b = batch, stepped] { b->setLastResultOk(stepped); });
         return CmdEnd::Done;
     }
     // Unknown names, comments and labels do nothing, silently.
@@ -277,11 +271,6 @@ void Body::setCtSel(bool ct1)
     changedCtSel(button);
 }
 
-void Body::noSeqPanel(const BatchCmd& cmd, const char* what) const
-{
-    qDebug().noquote() << QStringLiteral("%1 : no data-directory panel yet; %2").arg(cmd.name, QLatin1String(what));
-}
-
 void Body::batchExCmd(BatchCmd cmd)
 {
     // A line the batch sent before it heard of the interrupt.
@@ -295,6 +284,9 @@ void Body::batchExCmd(BatchCmd cmd)
         break; // batchCalcFinished goes on
     case CmdEnd::Load:
         batchLoadRunning = true; // finishedLoadDataFiles goes on
+        break;
+    case CmdEnd::Viewer:
+        batchTslHeld = true; // the end of continuous 2DA goes on
         break;
     }
 }

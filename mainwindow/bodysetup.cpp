@@ -4,6 +4,7 @@
 #include "mainwindow/body.h"
 
 #include "control/setupfile.h"
+#include "control/widgets/selectdatadir.h"
 #include "input/widgets/selectaimgfile.h"
 #include "input/widgets/selectdatafiles.h"
 #include "mainwindow/framing/seekctrl.h"
@@ -105,9 +106,9 @@ void Body::writeSetup(SetupFileWriter& w) const
 
     w.section(QStringLiteral("## Additional Settings for CT-XAFS"));
     w.command(QStringLiteral("add_inf_show"), flag(ui->ShowAdditionalInfo->isChecked()));
-    w.command(QStringLiteral("add_inf_VKR_standard"), flag(seqVkrStandard));
-    w.command(QStringLiteral("seq_exec_dir"), text(seqDir));
-    w.command(QStringLiteral("seq_exec_file_pattern"), text(seqFilePattern));
+    w.command(QStringLiteral("add_inf_VKR_standard"), flag(ui->SelDDir->isVKRStandard()));
+    w.command(QStringLiteral("seq_exec_dir"), text(ui->SelDDir->directory()));
+    w.command(QStringLiteral("seq_exec_file_pattern"), text(ui->SelDDir->patternText()));
     if (ui->SelI0Files->count() > 0)
         w.command(QStringLiteral("seq_exec_select_i0"), setupDirPatterns(ui->SelI0Files->entry(0)));
     w.command(QStringLiteral("seq_exec_keep_range_on_new_set"), flag(ui->keepOnNewSet->isChecked()));

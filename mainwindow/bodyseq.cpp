@@ -37,9 +37,11 @@ void Body::startSeqThread()
 
     SelectDataDir* sel = ui->SelDDir;
     DataSetList* sets = sel->dataSets();
+    // The driver toggles; the window knows at once which way.
     connect(ui->SeqCalc, &QPushButton::clicked, this, [this] {
         if (seqRunning)
             qDebug().noquote() << "Sequential calculation stopped; a load or reconstruction under way runs to its end";
+        seqRunning = !seqRunning;
     });
     connect(ui->SeqCalc, &QPushButton::clicked, xafsBatch, &XafsBatch::start);
     connect(xafsBatch, &XafsBatch::starting, this, &Body::startingSeqCalc);

@@ -68,7 +68,7 @@ done
 seconds() { # command... -> wall seconds
   local t0 t1
   t0=$(date +%s.%N)
-  "$@" > /dev/null
+  "$@" > /dev/null 2>&1
   t1=$(date +%s.%N)
   echo "$t1 - $t0" | bc -l
 }

@@ -248,7 +248,7 @@ private slots:
         }
         QTRY_COMPARE(viewer.received, expected);
         QTRY_COMPARE(b.findChild<QWidget*>("Cont2DA")->styleSheet(), idleStyle);
-        QCOMPARE(b.findChild<QWidget*>("TSLIsBusy")->styleSheet(), QString("background-color: rgb(211, 255, 241);"));
+        QTRY_COMPARE(b.findChild<QWidget*>("TSLIsBusy")->styleSheet(), QString("background-color: rgb(211, 255, 241);"));
         if (how == "batch")
             QCOMPARE(heardAtEnd, int(expected.size()));
         if (!viewerUp)

@@ -6,6 +6,7 @@
 
 #include "app/widgets/filedialog.h"
 #include "control/batchcmd.h"
+#include "control/settingtable.h"
 #include "display/mousec.h"
 #include "recon/procparams.h"
 
@@ -45,7 +46,6 @@ class SelectAFile;
 class SelectAImgFile;
 class SelectDataDir;
 class SelectDataFiles;
-class SetupFileWriter;
 class Sinogram;
 class TesselaCtrl;
 class TesselaLink;
@@ -230,16 +230,12 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // How a command leaves the batch: going on at once, or waiting for the
-    // end of a reconstruction run, of a load, or of continuous 2DA.
-    enum class CmdEnd { Done, Run, Load, Viewer };
-    using CmdHandler = CmdEnd (*)(Body&, const BatchCmd&);
-    static const QHash<QString, CmdHandler>& commandTable();
+    // Every setup command, and the lines of a saved setup (bodycommands.cpp).
+    static const SettingTable<Body>& settings();
     CmdEnd execCmd(const BatchCmd& cmd, bool fromBatch);
     CmdEnd calcExec(bool fromBatch);
     CmdEnd loadHold() const;
     void setCtSel(bool ct1);
-    void writeSetup(SetupFileWriter& w) const;
     void openSetupDialog(bool saving);
 
     void sliceDone(int slice, double backProjectSeconds);

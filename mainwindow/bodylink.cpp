@@ -102,7 +102,7 @@ void Body::tslCont2dAUpdated(bool on)
     }
 }
 
-Body::CmdEnd Body::tslCont2dACmd()
+CmdEnd Body::tslCont2dACmd()
 {
     if (!tslCtrl->cont2dA()) {
         updateTslSaveLayout();

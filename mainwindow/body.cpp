@@ -4,6 +4,9 @@
 #include "app/fieldtext.h"
 #include "app/optiontable.h"
 #include "control/batch.h"
+#include "control/tesselactrl.h"
+#include "control/tesselalink.h"
+#include "control/xafsbatch.h"
 #include "display/widgets/colorbar.h"
 #include "display/widgets/dispb.h"
 #include "display/widgets/rawdisp.h"
@@ -62,7 +65,8 @@ void joinThread(QThread*& t)
 
 Body::Body(QWidget* parent, int workerCount)
     : QFrame(parent), batch(new Batch), rawDisp(new RawDisp), sinogram(new Sinogram), ctCalc(new CtCalc),
-      procCtrl(new ProcCtrl), imgDatas(new ImgDatas), ctDisp(new CtDisp), ctView(new QFrame)
+      procCtrl(new ProcCtrl), imgDatas(new ImgDatas), ctDisp(new CtDisp), ctView(new QFrame),
+      xafsBatch(new XafsBatch), tslCtrl(new TesselaCtrl)
 {
     createPens();
     slicesTimed = options().valueNoCase(QStringLiteral("slice_timing"), QStringLiteral("0")) == QLatin1String("1");
@@ -80,6 +84,7 @@ Body::Body(QWidget* parent, int workerCount)
 
     startImageSetThread();
     startBatchThread();
+    startSeqThread();
     fillPages();
 
     scheduler = new RunScheduler(*this, this);
@@ -91,6 +96,7 @@ Body::Body(QWidget* parent, int workerCount)
     imgDatas->setI0Handle(ui->I0ImgSel->imageSlot());
     imgDatas->setBgHandle(ui->BGImgSel->imageSlot());
     connectPanels();
+    setupTesselaLink();
 }
 
 void Body::createPens()
@@ -181,6 +187,11 @@ void Body::createWorkers(int count)
 
         connect(this, &Body::startCt, worker, &CtCalc2::startCt);
         connect(worker, &CtCalc2::calcFinished, this, [this, i] { scheduler->workerFinished(i); });
+        // Before the saver hears of the record: the viewer link then always
+        // learns that a slice is pending before it learns that it is saved.
+        connect(worker, &CtCalc2::saveDataWDiscard, this, [this](SavingData* d) {
+            QMetaObject::invokeMethod(tslCtrl, [c = tslCtrl, slice = d->sliceNo.toInt()] { c->noticedSliceQueued(slice); });
+        }, Qt::DirectConnection);
         connect(worker, &CtCalc2::saveDataWDiscard, dataSaver, &DataSaver::saveDataWDiscard);
         connect(worker, &CtCalc2::saveImgWDiscard, dataSaver, &DataSaver::saveImgWDiscard);
         connect(worker, &CtCalc2::ctImage, this, &Body::ctImage);
@@ -264,6 +275,7 @@ Body::~Body()
     for (QObject* root : roots)
         detachChildren(root, this);
     disconnect(batch, nullptr, this, nullptr);
+    disconnect(xafsBatch, nullptr, this, nullptr);
 
     // Workers first: a slice in progress is finished, what it sends to the
     // saver is queued there, and the saver writes every queued record
@@ -272,6 +284,7 @@ Body::~Body()
         joinThread(t);
     joinThread(imgDatasThread);
     joinThread(batchThread);
+    joinThread(xafsBatchThread);
     if (dataSaverThread) {
         QMetaObject::invokeMethod(dataSaver, [] {}, Qt::BlockingQueuedConnection);
         joinThread(dataSaverThread);
@@ -281,19 +294,23 @@ Body::~Body()
     for (CtCalc2Ui* p : ctCalc2Uis)
         p->setWorker(nullptr);
     qDeleteAll(ctCalc2s);
+    tslCtrl->setLink(nullptr);
+    delete tesselaLink;
+    delete tslCtrl;
     delete ctView;
     delete ctDisp;
     delete imgDatas; // deletes every image
     delete ctCalc;
     delete sinogram;
     delete rawDisp;
+    delete xafsBatch;
     delete batch;
     delete ui;
 }
 
 QList<QThread*> Body::ownThreads() const
 {
-    QList<QThread*> list{imgDatasThread, batchThread, dataSaverThread};
+    QList<QThread*> list{imgDatasThread, batchThread, xafsBatchThread, dataSaverThread};
     list << ctCalc2Threads;
     return list;
 }

@@ -12,6 +12,8 @@
 #include "recon/runscheduler.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHash>
 #include <QImage>
@@ -43,8 +45,12 @@ class RawDisp;
 class SeekCtrl;
 class SelectAFile;
 class SelectAImgFile;
+class SelectDataDir;
 class SelectDataFiles;
 class Sinogram;
+class TesselaCtrl;
+class TesselaLink;
+class XafsBatch;
 
 namespace Ui {
 class Body;
@@ -71,7 +77,8 @@ public:
     const QList<CtCalc2Ui*>& workerPanels() const { return ctCalc2Uis; }
     const ProcParams& runParams() const { return scheduler->params(); }
     RunScheduler* runScheduler() const { return scheduler; }
-    // Every thread the window started: image set, batch, saver, workers.
+    // Every thread the window started: image set, batch, sequence, saver,
+    // workers.
     QList<QThread*> ownThreads() const;
 
     // Panels of the form. The image tabs live in the "Fenu2 Images"
@@ -85,6 +92,11 @@ public:
     SeekCtrl* seeker() const;
     QTabWidget* imgsTab() const;
     PopDockBase* imgsPopDocBase() const;
+    SelectDataDir* dataDirPanel() const;
+    // The sequential driver lives on the sequence thread.
+    XafsBatch* seqDriver() const { return xafsBatch; }
+    TesselaLink* viewerLink() const { return tesselaLink; }
+    TesselaCtrl* viewerCtrl() const { return tslCtrl; }
 
     bool isRunning() const { return scheduler->isRunning(); }
     // A start that waits for workers still finishing the slices of a
@@ -142,10 +154,14 @@ signals:
     void finishing();
     void finishedLoadingCTFiles();
     void calcFinished();
-    void stage(QString msg, qulonglong dEt);
+    void stage(QString msg, qlonglong dEt);
     void callBatchLoad(QString fname);
     void callBatchExec();
     void callBatchCheckEnd();
+    void tslLoadFilesOfPattern(QString path);
+    void tslLoadFiles(QStringList fileList);
+    void tslStatChanged();
+    void exec2dA(QString sliceNoS);
 
 public slots:
     void dataFilesSelected(QStringList files, bool clear);
@@ -196,6 +212,21 @@ public slots:
     void setAutoSaveImage(bool f);
     void setAutoSaveData(bool f);
 
+    void exec2dA0();
+    void setupTesselaLink();
+    void tslInitFlags();
+    void tslChangedIsBusy(bool f);
+    void tslStageCtrl();
+    void tslStartCont2dA();
+
+    void selectedDir(QString dir, QStringList patterns);
+    void selectedFileInfoList(QFileInfoList fileInfoList);
+    void setFirstImageSet();
+    void setNextImageSet();
+    void startingSeqCalc();
+    void finishedSeqCalc();
+    void noticedStage(QString msg, qlonglong dEt);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -208,7 +239,6 @@ private:
     CmdEnd loadHold() const;
     void setCtSel(bool ct1);
     void openSetupDialog(bool saving);
-    void noSeqPanel(const BatchCmd& cmd, const char* what) const;
 
     void sliceCounted(int slice, int done, int total, double seconds, double backProjectSeconds);
     void consoleLine(const QString& line) const;
@@ -252,6 +282,18 @@ private:
     // comes with its own work and this is where it takes over.
     void tslLoadSlice(int slice);
 
+    // Sequential execution (bodyseq.cpp).
+    void startSeqThread();
+    void emitStage(const QString& msg);
+    void beforeSetLoad();
+    void seqCalculation();
+    void setRunEnded();
+    // Viewer link (bodylink.cpp).
+    void connectViewerLink();
+    void updateTslSaveLayout();
+    CmdEnd tslCont2dACmd();
+    void tslCont2dAUpdated(bool on);
+
     // Owned, in construction order.
     Batch* batch;
     QVector<double> i0Engs;
@@ -265,12 +307,16 @@ private:
     ImgDatas* imgDatas;
     CtDisp* ctDisp;
     QFrame* ctView; // stands in for the 3-D view until it exists
+    XafsBatch* xafsBatch = nullptr;
+    TesselaLink* tesselaLink = nullptr;
+    TesselaCtrl* tslCtrl = nullptr;
 
     Ui::Body* ui = nullptr;
     DataSaver* dataSaver = nullptr;
     QThread* imgDatasThread = nullptr;
     QThread* batchThread = nullptr;
     QThread* dataSaverThread = nullptr;
+    QThread* xafsBatchThread = nullptr;
     QButtonGroup* ctSelGroup = nullptr;
     // Overlay of the raw image: pointer, slice, slice range, CoR,
     // selection being dragged, completed selection.
@@ -297,6 +343,18 @@ private:
 
     double curDataSetEnergy = 0.0;
 
+    // Sequential execution: the clock of the stage messages, and the set
+    // whose run is reported on the console when it ends.
+    QElapsedTimer stageClock;
+    qlonglong stagePrevMs = 0;
+    bool seqRunning = false;
+    int reportSet = -1;
+    int reportSets = 0;
+    QString reportTag;
+    QElapsedTimer setClock;
+    // A batch waits for the end of continuous 2DA.
+    bool batchTslHeld = false;
+
     // Batch and setup state.
     bool batchLoadRunning = false;
     bool endWhenBatchEnds = false;
@@ -306,9 +364,4 @@ private:
     bool slicesTimed = false;
     FileDialogSlot setupDlg;
     bool setupSaving = true;
-    // Settings of the data-directory panel, kept for setup files until the
-    // panel itself is placed.
-    QString seqDir;
-    QString seqFilePattern = QStringLiteral("*.img");
-    bool seqVkrStandard = false;
 };

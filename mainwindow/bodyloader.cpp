@@ -259,12 +259,6 @@ void Body::selectedAPointInRawImg(double x, double y, MouseC::MStat s)
     rawDisp->dispB()->update();
 }
 
-void Body::tslLoadSlice(int slice)
-{
-    // No viewer link exists yet, so there is no one to ask.
-    Q_UNUSED(slice);
-}
-
 void Body::draw(QPainter* p)
 {
     if (imgDatas->count() == 0)

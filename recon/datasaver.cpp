@@ -77,6 +77,7 @@ void DataSaver::saveData(SavingData* data)
         return;
     for (const QString& f : prepareFiles(*data, QStringLiteral("dat")))
         writeDataFile(f, data->data);
+    emit dataSaved(data->sliceNo.toInt());
 }
 
 void DataSaver::saveImg(SavingImg* img)

@@ -30,6 +30,11 @@ public:
     // The image writer's quality that gives zlib level `level`.
     static int pngQualityFor(int level);
 
+signals:
+    // The data record of this slice has been written, or given up after a
+    // failure was reported: nothing of it is pending any more.
+    void dataSaved(int slice);
+
 public slots:
     void saveDataWDiscard(SavingData* data);
     void saveData(SavingData* data);

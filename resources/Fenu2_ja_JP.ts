@@ -239,6 +239,18 @@
         <source>Interrupted: the slices already started are finished and saved; interrupt again to quit at once</source>
         <translation>中断しました: 計算中のスライスは最後まで計算して保存します。もう一度中断するとすぐに終了します</translation>
     </message>
+    <message>
+        <source>Loading first Data Set</source>
+        <translation>最初のデータセットを読み込み中</translation>
+    </message>
+    <message>
+        <source>Loading next Data Set</source>
+        <translation>次のデータセットを読み込み中</translation>
+    </message>
+    <message>
+        <source>Set %1 of %2 (%3) done: %4 s</source>
+        <translation>データセット %1 / %2 (%3) 完了: %4 秒</translation>
+    </message>
 </context>
 <context>
     <name>CBarUI</name>
@@ -580,6 +592,25 @@
     <message>
         <source>Show Img</source>
         <translation>画像表示</translation>
+    </message>
+</context>
+<context>
+    <name>SelectDataDir</name>
+    <message>
+        <source>Frame</source>
+        <translation>フレーム</translation>
+    </message>
+    <message>
+        <source>VKR Std.</source>
+        <translation>VKR 標準</translation>
+    </message>
+    <message>
+        <source>Set</source>
+        <translation>セット</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>次へ</translation>
     </message>
 </context>
 <context>

@@ -22,6 +22,7 @@
 #include "recon/widgets/procctrl.h"
 #include "recon/widgets/sinogram.h"
 #include "ui_Body.h"
+#include "view3d/widgets/ctview.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -62,7 +63,7 @@ void joinThread(QThread*& t)
 
 Body::Body(QWidget* parent, int workerCount)
     : QFrame(parent), batch(new Batch), rawDisp(new RawDisp), sinogram(new Sinogram), ctCalc(new CtCalc),
-      procCtrl(new ProcCtrl), imgDatas(new ImgDatas), ctDisp(new CtDisp), ctView(new QFrame)
+      procCtrl(new ProcCtrl), imgDatas(new ImgDatas), ctDisp(new CtDisp), ctView(new CtView(dataRoot()))
 {
     createPens();
     slicesTimed = options().valueNoCase(QStringLiteral("slice_timing"), QStringLiteral("0")) == QLatin1String("1");
@@ -153,7 +154,6 @@ void Body::fillPages()
     ui->I0ImgBase->setContent(ui->I0ImgSel->display());
     ui->BGImgBase->setContent(ui->BGImgSel->display());
     ui->CtImgsBase->setContent(ctDisp);
-    ctView->setObjectName(QStringLiteral("CtView"));
     ui->CtViewBase->setContent(ctView);
 }
 

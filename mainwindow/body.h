@@ -28,6 +28,7 @@ class CtCalc2;
 class CtCalc2Ui;
 class CtDisp;
 class CtResPanel;
+class CtView;
 class DataSaver;
 class ImgDatas;
 class PopDockBase;
@@ -66,6 +67,7 @@ public:
     ImgDatas* imageSet() const { return imgDatas; }
     DataSaver* saver() const { return dataSaver; }
     Batch* batchInterpreter() const { return batch; }
+    CtView* ctViewPanel() const { return ctView; }
     const QList<CtCalc2*>& workers() const { return ctCalc2s; }
     const QList<CtCalc2Ui*>& workerPanels() const { return ctCalc2Uis; }
     const ProcParams& runParams() const { return params; }
@@ -259,7 +261,7 @@ private:
     QList<QThread*> ctCalc2Threads;
     ImgDatas* imgDatas;
     CtDisp* ctDisp;
-    QFrame* ctView; // stands in for the 3-D view until it exists
+    CtView* ctView;
 
     Ui::Body* ui = nullptr;
     DataSaver* dataSaver = nullptr;

@@ -90,6 +90,7 @@ Body::Body(QWidget* parent, int workerCount)
     imgDatas->setI0Handle(ui->I0ImgSel->imageSlot());
     imgDatas->setBgHandle(ui->BGImgSel->imageSlot());
     connectPanels();
+    connectCtView();
 }
 
 void Body::createPens()

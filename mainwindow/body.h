@@ -213,6 +213,13 @@ private:
     void writeSetup(SetupFileWriter& w) const;
     void openSetupDialog(bool saving);
     void noSeqPanel(const BatchCmd& cmd, const char* what) const;
+    // The 3-D view's commands (body3d.cpp).
+    void connectCtView();
+    void view3dLoadFinished();
+    CmdEnd show3dLoad(const BatchCmd& cmd);
+    CmdEnd show3dView(const BatchCmd& cmd);
+    CmdEnd show3dSize(const BatchCmd& cmd);
+    CmdEnd show3dSave(const BatchCmd& cmd);
 
     void sliceDone(int slice, double backProjectSeconds);
     void consoleLine(const QString& line) const;

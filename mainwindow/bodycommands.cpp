@@ -225,6 +225,11 @@ const QHash<QString, Body::CmdHandler>& Body::commandTable()
             list->setDialogDirectory(keep);
             return E::Done;
         });
+        // The 3-D view; not part of setups.
+        add("show_3d_load", [](Body& b, const BatchCmd& c) { return b.show3dLoad(c); });
+        add("show_3d_view", [](Body& b, const BatchCmd& c) { return b.show3dView(c); });
+        add("show_3d_size", [](Body& b, const BatchCmd& c) { return b.show3dSize(c); });
+        add("show_3d_save", [](Body& b, const BatchCmd& c) { return b.show3dSave(c); });
         add("seq_exec_keep_range_on_new_set", [](Body& b, const BatchCmd& c) { b.ui->keepOnNewSet->setChecked(c.flagArg()); return E::Done; });
         return t;
     }();

@@ -32,8 +32,8 @@ CtView::CtView(const QString& dir, QWidget* parent) : QFrame(parent), ui(new Ui:
     registerVec3MetaType();
     ui->setupUi(this);
     for (const QByteArray& f : QImageWriter::supportedImageFormats())
-        rasterFormats << QString::fromLatin1(f).toLower();
-    ui->saveImage_->setToolTip(tr("Supported File Types are : %1\n and also SVG.").arg(rasterFormats.join(QLatin1Char(' '))));
+        rasterFmts << QString::fromLatin1(f).toLower();
+    ui->saveImage_->setToolTip(tr("Supported File Types are : %1\n and also SVG.").arg(rasterFmts.join(QLatin1Char(' '))));
 
     // The view turns the frame itself; the display's own pan and zoom would
     // only move the coordinates it is asked for.
@@ -262,7 +262,7 @@ bool CtView::saveImage(const QString& fname)
         dir = saveDlg->directory().absolutePath();
     const QString suffix = QFileInfo(fname).suffix().toLower();
     const bool svg = suffix == QLatin1String("svg");
-    if (!svg && !rasterFormats.contains(suffix))
+    if (!svg && !rasterFmts.contains(suffix))
         return false; // not an image type: nothing is written
     if (imgWidth() > kMaxImgSide || imgHeight() > kMaxImgSide) {
         qDebug().noquote() << QStringLiteral("Picture size %1 x %2 is too large to save : %3")

@@ -35,6 +35,8 @@ public:
     SlicesCtrl* addSliceSet();
     const ViewFrame& viewFrame() const { return frame; }
     const QImage& projectionImage() const { return pImg; }
+    // Lower-case names of the raster formats the image writer supports.
+    const QStringList& rasterFormats() const { return rasterFmts; }
     // Renders made since construction (coalesced requests count once).
     int renderCount() const { return renders; }
     // The picture size in the edits; 0 for a text that is not a number.
@@ -92,5 +94,5 @@ private:
     RotMode rotMode = RotMode::Free;
     QString dir;
     QPointer<QFileDialog> saveDlg;
-    QStringList rasterFormats;
+    QStringList rasterFmts;
 };

@@ -1,5 +1,6 @@
 #include "control/batch.h"
 
+#include "app/boundedread.h"
 #include "app/linetokens.h"
 
 #include <QDebug>
@@ -76,11 +77,12 @@ void Batch::batchLoad(QString fname)
         qDebug().noquote() << "Can't open batch file" << fname;
         return;
     }
-    if (file.size() > kMaxCommandFileBytes) {
+    QByteArray bytes;
+    if (!readAtMost(file, kMaxCommandFileBytes, &bytes)) {
         qDebug().noquote() << "Batch file too large" << fname;
         return;
     }
-    QTextStream in(&file);
+    QTextStream in(&bytes);
     QStringList loaded;
     QString joined;
     bool continued = false;

@@ -6,6 +6,7 @@
 
 #include "app/widgets/filedialog.h"
 #include "control/batchcmd.h"
+#include "control/settingtable.h"
 #include "display/mousec.h"
 #include "recon/procparams.h"
 
@@ -43,7 +44,6 @@ class SeekCtrl;
 class SelectAFile;
 class SelectAImgFile;
 class SelectDataFiles;
-class SetupFileWriter;
 class Sinogram;
 
 namespace Ui {
@@ -201,25 +201,21 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // How a command leaves the batch: going on at once, or waiting for the
-    // end of a reconstruction run or of a load.
-    enum class CmdEnd { Done, Run, Load };
-    using CmdHandler = CmdEnd (*)(Body&, const BatchCmd&);
-    static const QHash<QString, CmdHandler>& commandTable();
+    // Every setup command, and the lines of a saved setup (bodycommands.cpp).
+    static const SettingTable<Body>& settings();
     CmdEnd execCmd(const BatchCmd& cmd, bool fromBatch);
     CmdEnd calcExec(bool fromBatch);
     CmdEnd loadHold() const;
     void setCtSel(bool ct1);
-    void writeSetup(SetupFileWriter& w) const;
     void openSetupDialog(bool saving);
     void noSeqPanel(const BatchCmd& cmd, const char* what) const;
     // The 3-D view's commands (body3d.cpp).
     void connectCtView();
     void view3dLoadFinished();
-    CmdEnd show3dLoad(const BatchCmd& cmd);
-    CmdEnd show3dView(const BatchCmd& cmd);
-    CmdEnd show3dSize(const BatchCmd& cmd);
-    CmdEnd show3dSave(const BatchCmd& cmd);
+    CmdEnd show3dLoad(const QString& dir, const QStringList& patterns);
+    void show3dView(double ax, double ay, double az, double deg);
+    void show3dSize(int w, int h);
+    void show3dSave(const QString& fname);
 
     void sliceDone(int slice, double backProjectSeconds);
     void consoleLine(const QString& line) const;

@@ -15,12 +15,12 @@ void Body::connectCtView()
     connect(ctView->sliceSets().first(), &SlicesCtrl::loadFilesFinished, this, &Body::view3dLoadFinished);
 }
 
-Body::CmdEnd Body::show3dLoad(const BatchCmd& cmd)
+CmdEnd Body::show3dLoad(const QString& dir, const QStringList& patterns)
 {
-    const QDir d(cmd.dirArg());
-    const QStringList names = d.entryList(cmd.patternArgs(), QDir::Files, QDir::Name);
+    const QDir d(dir);
+    const QStringList names = d.entryList(patterns, QDir::Files, QDir::Name);
     if (names.isEmpty())
-        qDebug().noquote() << QStringLiteral("No files match %1 in %2").arg(cmd.patternArgs().join(QLatin1Char(' ')), cmd.dirArg());
+        qDebug().noquote() << QStringLiteral("No files match %1 in %2").arg(patterns.join(QLatin1Char(' ')), dir);
     QStringList paths;
     for (const QString& name : names)
         paths << d.absoluteFilePath(name);
@@ -39,26 +39,22 @@ void Body::view3dLoadFinished()
     emit callBatchCheckEnd();
 }
 
-Body::CmdEnd Body::show3dView(const BatchCmd& cmd)
+void Body::show3dView(double ax, double ay, double az, double deg)
 {
-    ctView->turnAbout(Vec3{cmd.realArg(0), cmd.realArg(1), cmd.realArg(2)}, cmd.realArg(3));
-    return CmdEnd::Done;
+    ctView->turnAbout(Vec3{ax, ay, az}, deg);
 }
 
-Body::CmdEnd Body::show3dSize(const BatchCmd& cmd)
+void Body::show3dSize(int w, int h)
 {
-    ctView->setImgSize(cmd.intArg(0), cmd.intArg(1));
+    ctView->setImgSize(w, h);
     ctView->paintPImg();
-    return CmdEnd::Done;
 }
 
-Body::CmdEnd Body::show3dSave(const BatchCmd& cmd)
+void Body::show3dSave(const QString& fname)
 {
-    const QString fname = cmd.textArg();
     const QString suffix = QFileInfo(fname).suffix().toLower();
     if (suffix != QLatin1String("svg") && !ctView->rasterFormats().contains(suffix))
-        qDebug().noquote() << QStringLiteral("%1 : not an image type, nothing saved : %2").arg(cmd.name, fname);
+        qDebug().noquote() << QStringLiteral("show_3d_save : not an image type, nothing saved : %1").arg(fname);
     else
         ctView->saveImage(fname);
-    return CmdEnd::Done;
 }

@@ -83,6 +83,8 @@ Body::Body(QWidget* parent, int workerCount)
     startBatchThread();
     fillPages();
 
+    scheduler = new RunScheduler(*this, this);
+    wireScheduler();
     createWorkers(workerCount > 0 ? workerCount : std::max(1, QThread::idealThreadCount()));
     procCtrl->setMaxThreads(int(ctCalc2s.size()));
     retranslateOwnTexts();
@@ -167,24 +169,23 @@ void Body::createWorkers(int count)
         dataSaver->setPngCompression(pngLevel);
     dataSaverThread = startedThread(dataSaver, QStringLiteral("DataSaver"));
 
-    handedOut.fill(false, count);
     const bool all = showAllCt2Images();
     for (int i = 0; i < count; ++i) {
         auto* panel = new CtCalc2Ui(this);
         panel->hide();
         panel->setWorkerNo(i + 1);
         auto* worker = new CtCalc2;
-        worker->setParams(&params);
+        worker->setParams(&scheduler->params());
         worker->setImgDatas(imgDatas);
         panel->setWorker(worker);
         ctCalc2Threads << startedThread(worker, QStringLiteral("CtCalc2 %1").arg(i + 1));
 
         connect(this, &Body::startCt, worker, &CtCalc2::startCt);
-        connect(worker, &CtCalc2::calcFinished, this, [this, i] { workerFinished(i); });
+        connect(worker, &CtCalc2::calcFinished, this, [this, i] { scheduler->workerFinished(i); });
         connect(worker, &CtCalc2::saveDataWDiscard, dataSaver, &DataSaver::saveDataWDiscard);
         connect(worker, &CtCalc2::saveImgWDiscard, dataSaver, &DataSaver::saveImgWDiscard);
         connect(worker, &CtCalc2::ctImage, this, &Body::ctImage);
-        connect(worker, &CtCalc2::sliceDone, this, &Body::sliceDone);
+        connect(worker, &CtCalc2::sliceDone, scheduler, &RunScheduler::sliceDone);
         connect(panel, &CtResPanel::dRUpdated, this, &Body::dRUpdated);
         connect(panel, &CtResPanel::cRUpdated, this, &Body::cRUpdated);
         ctCalc2s << worker;

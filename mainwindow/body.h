@@ -9,6 +9,7 @@
 #include "control/settingtable.h"
 #include "display/mousec.h"
 #include "recon/procparams.h"
+#include "recon/runscheduler.h"
 
 #include <QDateTime>
 #include <QFrame>
@@ -50,7 +51,7 @@ namespace Ui {
 class Body;
 }
 
-class Body : public QFrame
+class Body : public QFrame, private RunHost
 {
     Q_OBJECT
 
@@ -70,7 +71,8 @@ public:
     CtView* ctViewPanel() const { return ctView; }
     const QList<CtCalc2*>& workers() const { return ctCalc2s; }
     const QList<CtCalc2Ui*>& workerPanels() const { return ctCalc2Uis; }
-    const ProcParams& runParams() const { return params; }
+    const ProcParams& runParams() const { return scheduler->params(); }
+    RunScheduler* runScheduler() const { return scheduler; }
     // Every thread the window started: image set, batch, saver, workers.
     QList<QThread*> ownThreads() const;
 
@@ -86,13 +88,13 @@ public:
     QTabWidget* imgsTab() const;
     PopDockBase* imgsPopDocBase() const;
 
-    bool isRunning() const { return running; }
+    bool isRunning() const { return scheduler->isRunning(); }
     // A start that waits for workers still finishing the slices of a
     // stopped run, or for the loader to finish the image set.
-    bool isStartPending() const { return startPending || startAfterLoad; }
+    bool isStartPending() const { return scheduler->isStartPending(); }
     // Some worker holds a handed-out slice (waiting or in progress); the
     // image set must not be reloaded meanwhile.
-    bool anyWorkerBusy() const;
+    bool anyWorkerBusy() const { return scheduler->anyWorkerBusy(); }
     // Set by the command that starts a run from a batch (calc_exec).
     void setBatchCalcRunning(bool f) { batchCalcRunning = f; }
     bool isBatchCalcRunning() const { return batchCalcRunning; }
@@ -217,7 +219,7 @@ private:
     void show3dSize(int w, int h);
     void show3dSave(const QString& fname);
 
-    void sliceDone(int slice, double backProjectSeconds);
+    void sliceCounted(int slice, int done, int total, double seconds, double backProjectSeconds);
     void consoleLine(const QString& line) const;
     void checkBatchEnd();
     void drainSaver();
@@ -229,14 +231,21 @@ private:
     void fillPages();
     void createWorkers(int count);
     void connectPanels();
-    void workerFinished(int i);
-    void dispatch(int i, int slice);
-    void announceEnd();
-    void cancelPendingStart();
+    void wireScheduler();
+    void runStarted(const QDateTime& t);
+    void runStopped(const QDateTime& start, const QDateTime& end);
+    void announceEnd(bool counted, int slices, double seconds, double backProjectSeconds);
     void setCalcStyle(bool busy);
     void setReferenceHold(bool f);
     void retranslateOwnTexts();
-    int threadsInUse() const;
+    // RunHost: the scheduler's hands on the workers and the panel.
+    int workerCount() const override;
+    bool isWorkerBusy(int i) const override;
+    void startSlice(int i, int slice) override;
+    bool isPanelRunning() const override;
+    void startPanel() override;
+    void stopPanel() override;
+    ProcParams snapshot() override;
     QList<CtResPanel*> resPanels() const;
     void setAllRegions(double r0, double r1);
 
@@ -276,19 +285,9 @@ private:
     // selection being dragged, completed selection.
     std::array<QPen, 6> pens;
 
-    // Run state.
-    bool running = false;
+    // Run state: the scheduler's; the batch's share here.
+    RunScheduler* scheduler = nullptr;
     bool batchCalcRunning = false;
-    bool startPending = false;
-    bool startAfterLoad = false;
-    bool endNoticePending = false;
-    QDateTime startT;
-    QDateTime endT;
-    ProcParams params;
-    qint64 currentSlice = 0;
-    // A slice was handed to worker i and its calcFinished has not been
-    // processed yet (GUI thread only).
-    QVector<bool> handedOut;
 
     // Loader state.
     QStringList pendingFiles;
@@ -314,9 +313,6 @@ private:
     bool interrupted = false;
     bool consoleProgress = false;
     bool slicesTimed = false;
-    int slicesDone = 0;
-    int slicesInRun = 0;
-    double backProjectSum = 0.0;
     FileDialogSlot setupDlg;
     bool setupSaving = true;
     // Settings of the data-directory panel, kept for setup files until the

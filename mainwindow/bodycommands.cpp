@@ -258,8 +258,8 @@ void Body::checkBatchEnd()
     if (!endWhenBatchEnds || !batchEnded)
         return;
     // An interrupted run waits for results only, not for loads.
-    const bool loadPending = startPending || startAfterLoad || loading || deferredLoad;
-    if (running || anyWorkerBusy() || (loadPending && !interrupted))
+    const bool loadPending = isStartPending() || loading || deferredLoad;
+    if (isRunning() || anyWorkerBusy() || (loadPending && !interrupted))
         return;
     endWhenBatchEnds = false;
     drainSaver();
@@ -274,10 +274,10 @@ void Body::interruptRun()
     consoleLine(tr("Interrupted: the slices already started are finished and saved; interrupt again to quit at once"));
     if (batch)
         QMetaObject::invokeMethod(batch, &Batch::batchStop);
-    if (running)
+    if (isRunning())
         stopCalcCt();
-    else if (startPending || startAfterLoad)
-        cancelPendingStart();
+    else if (isStartPending())
+        scheduler->cancelPendingStart();
     endWhenBatchEnds = true;
     batchEnded = true;
     checkBatchEnd();

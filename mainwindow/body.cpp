@@ -25,6 +25,7 @@
 #include "recon/widgets/procctrl.h"
 #include "recon/widgets/sinogram.h"
 #include "ui_Body.h"
+#include "view3d/widgets/ctview.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -65,7 +66,7 @@ void joinThread(QThread*& t)
 
 Body::Body(QWidget* parent, int workerCount)
     : QFrame(parent), batch(new Batch), rawDisp(new RawDisp), sinogram(new Sinogram), ctCalc(new CtCalc),
-      procCtrl(new ProcCtrl), imgDatas(new ImgDatas), ctDisp(new CtDisp), ctView(new QFrame),
+      procCtrl(new ProcCtrl), imgDatas(new ImgDatas), ctDisp(new CtDisp), ctView(new CtView(dataRoot())),
       xafsBatch(new XafsBatch), tslCtrl(new TesselaCtrl)
 {
     createPens();
@@ -97,6 +98,7 @@ Body::Body(QWidget* parent, int workerCount)
     imgDatas->setBgHandle(ui->BGImgSel->imageSlot());
     connectPanels();
     setupTesselaLink();
+    connectCtView();
 }
 
 void Body::createPens()
@@ -161,7 +163,6 @@ void Body::fillPages()
     ui->I0ImgBase->setContent(ui->I0ImgSel->display());
     ui->BGImgBase->setContent(ui->BGImgSel->display());
     ui->CtImgsBase->setContent(ctDisp);
-    ctView->setObjectName(QStringLiteral("CtView"));
     ui->CtViewBase->setContent(ctView);
 }
 

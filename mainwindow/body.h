@@ -32,6 +32,7 @@ class CtCalc2;
 class CtCalc2Ui;
 class CtDisp;
 class CtResPanel;
+class CtView;
 class DataSaver;
 class ImgDatas;
 class PopDockBase;
@@ -73,6 +74,7 @@ public:
     ImgDatas* imageSet() const { return imgDatas; }
     DataSaver* saver() const { return dataSaver; }
     Batch* batchInterpreter() const { return batch; }
+    CtView* ctViewPanel() const { return ctView; }
     const QList<CtCalc2*>& workers() const { return ctCalc2s; }
     const QList<CtCalc2Ui*>& workerPanels() const { return ctCalc2Uis; }
     const ProcParams& runParams() const { return scheduler->params(); }
@@ -239,6 +241,13 @@ private:
     CmdEnd loadHold() const;
     void setCtSel(bool ct1);
     void openSetupDialog(bool saving);
+    // The 3-D view's commands (body3d.cpp).
+    void connectCtView();
+    void view3dLoadFinished();
+    CmdEnd show3dLoad(const QString& dir, const QStringList& patterns);
+    void show3dView(double ax, double ay, double az, double deg);
+    void show3dSize(int w, int h);
+    void show3dSave(const QString& fname);
 
     void sliceCounted(int slice, int done, int total, double seconds, double backProjectSeconds);
     void consoleLine(const QString& line) const;
@@ -306,7 +315,7 @@ private:
     QList<QThread*> ctCalc2Threads;
     ImgDatas* imgDatas;
     CtDisp* ctDisp;
-    QFrame* ctView; // stands in for the 3-D view until it exists
+    CtView* ctView;
     XafsBatch* xafsBatch = nullptr;
     TesselaLink* tesselaLink = nullptr;
     TesselaCtrl* tslCtrl = nullptr;

@@ -165,6 +165,11 @@ const SettingTable<Body>& Body::settings()
         // Holds the batch until continuous 2DA ends (or the link is lost).
         t.command("tesselaLink_cont_2da", [](Body& b) { return b.tslCont2dACmd(); });
         t.flag("set_sgm_alter_stack", notSaved, nullptr, [](Body& b, bool f) { b.sinogram->setAlterStack(f); });
+        // The 3-D view; not part of setups.
+        t.dirPatterns("show_3d_load", notSaved, nullptr, [](Body& b, const QString& dir, const QStringList& patterns) { return b.show3dLoad(dir, patterns); });
+        t.fourReals("show_3d_view", [](Body& b, double ax, double ay, double az, double deg) { b.show3dView(ax, ay, az, deg); });
+        t.command("show_3d_size", [](Body& b, const BatchCmd& c) { b.show3dSize(c.intArg(0), c.intArg(1)); });
+        t.text("show_3d_save", notSaved, nullptr, [](Body& b, const QString& fname) { b.show3dSave(fname); });
         return t;
     }();
     return table;

@@ -59,7 +59,6 @@ private slots:
         QTest::addColumn<QString>("probe");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<int>("messages");
-        QTest::newRow("upper-case name") << "CT_COR 12.5" << "cor" << "12.5" << 0;
         QTest::newRow("flag 2 is off") << "ct_rot_ax_is_h 2" << "axis" << "v" << 0;
         QTest::newRow("seek beyond the last image") << "images_seek 100000" << "seek" << "719" << 0;
         QTest::newRow("negative seek") << "images_seek -3" << "seek" << "0" << 0;

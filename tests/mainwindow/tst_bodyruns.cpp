@@ -114,10 +114,8 @@ private slots:
         QTest::newRow("100 -> 90 step 5") << "workers 1 31.5 100 90 5 3 0 0 3 | 100 95 90";
         QTest::newRow("step 0 counts as 1") << "workers 1 31.5 3 5 0 2 0 0 3 | 3 4 5";
         QTest::newRow("no images") << "workers 0 31.5 0 3 1 2 0 0 0 | 0 1 2 3";
-        QTest::newRow("CoR leaving no grid") << "workers 1 63 0 3 1 2 0 0 0 | 0 1 2 3";
         QTest::newRow("slices outside the image") << "workers 1 31.5 200 203 1 2 0 0 4 | 200 201 202 203";
         QTest::newRow("negative slices") << "workers 1 31.5 -2 1 1 2 0 0 4 | -2 -1 0 1";
-        QTest::newRow("panel, CoR 0.5") << "panel 1 0.5 0 3 1 2 0 0 0 |";
         QTest::newRow("panel, one by one") << "panel 1 31.5 60 63 1 2 0 36 0 |";
         QTest::newRow("panel, stopped") << "panel 1 31.5 60 63 1 2 3 3 0 |";
     }

@@ -25,8 +25,6 @@ const QString idleStyle = "background-color: rgb(213, 245, 255);";
 // Sets of 64 x 24 at 7105, 7115, ... eV; I0 images at 7100, 7110, 7120, 7150.
 bool writeSeries(const QString& root, int sets, bool subDirs)
 {
-    if (sets == 0)
-        return QDir().mkpath(root + "/data");
     PhantomSpec s;
     s.width = 64;
     s.height = 24;
@@ -108,8 +106,6 @@ private slots:
             << 3 << true << 1 << 3 << false << true << QStringList{"7105_0eV", "7115_0eV", "7125_0eV"}
             << QStringList{"7100_0eV", "7100_0eV", "7110_0eV", "7120_0eV"}
             << "Sequential calculation stopped";
-        QTest::newRow("empty directory") << 0 << false << 1 << 1 << false << false << QStringList() << QStringList()
-                                         << QString();
     }
 
     void seqCalc()

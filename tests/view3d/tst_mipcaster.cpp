@@ -1,5 +1,5 @@
-// The maximum-intensity picture: what the identity view shows, the
-// threshold edges, and the fast picture against the per-pixel painter loop.
+// The maximum-intensity picture: the threshold edges, and the fast picture
+// against the per-pixel painter loop.
 #include "tools/mipreference.h"
 #include "tests/support/testutil.h"
 #include "view3d/mipcaster.h"
@@ -43,18 +43,12 @@ MipSet plainSet(const SliceStackPtr& st, double thMin, double thMax)
     return set;
 }
 
-int component(int c, double level)
-{
-    return int(std::trunc(255 + level * (c / 255.0 - 1)));
-}
-
 } // namespace
 
 class TstMipCaster : public QObject
 {
     Q_OBJECT
 private slots:
-    void identityView();
     void thresholdEdge_data();
     void thresholdEdge();
     void sameAsReference_data();
@@ -63,27 +57,6 @@ private slots:
     void turnAbout();
     void svg();
 };
-
-// Pixel (c, r) shows the largest value along z of column c, row r.
-void TstMipCaster::identityView()
-{
-    const SliceStackPtr st = randomStack(256, 256, 3, 7);
-    MipCaster mc;
-    mc.sets << plainSet(st, 0, 20);
-    const QImage img = mc.render();
-    QCOMPARE(img.size(), QSize(256, 256));
-    for (int r = 0; r < 256; ++r) {
-        for (int c = 0; c < 256; ++c) {
-            double mx = 0;
-            for (const SliceData& s : st->slices)
-                mx = std::max(mx, s.value(c, r));
-            const double level = mx / 20 * 256;
-            const QRgb want = qRgb(component(0, level), component(127, level), component(127, level));
-            if (img.pixel(c, r) != want)
-                QFAIL(qPrintable(QStringLiteral("pixel %1, %2").arg(c).arg(r)));
-        }
-    }
-}
 
 void TstMipCaster::thresholdEdge_data()
 {

@@ -126,7 +126,6 @@ void TstView3dWidgets::opacity_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
-    QTest::newRow("above") << "300" << "255";
     QTest::newRow("256") << "256" << "255";
     QTest::newRow("255 stays") << "255" << "255";
     QTest::newRow("below") << "-5" << "0";

@@ -74,10 +74,12 @@ void Batch::batchLoad(QString fname)
     QFile file(fname);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug().noquote() << "Can't open batch file" << fname;
+        emit batchLoadFailed(fname);
         return;
     }
     if (file.size() > kMaxCommandFileBytes) {
         qDebug().noquote() << "Batch file too large" << fname;
+        emit batchLoadFailed(fname);
         return;
     }
     QTextStream in(&file);

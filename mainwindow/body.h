@@ -4,6 +4,7 @@
 // slices to idle workers and announces the end of every run.
 #pragma once
 
+#include "app/runfaults.h"
 #include "app/widgets/filedialog.h"
 #include "control/batchcmd.h"
 #include "display/mousec.h"
@@ -127,6 +128,9 @@ public:
     void interruptRun();
     // Returns once the batch thread has handled every request sent to it.
     void syncBatch();
+    // What has failed so far (batch file, runs without images, result
+    // files); the file counts are exact once the saver is idle.
+    RunFaults runFaults() const;
 
 signals:
     void batchCalcStart();
@@ -308,6 +312,7 @@ private:
     bool batchEnded = false;
     bool interrupted = false;
     bool consoleProgress = false;
+    RunFaults faults; // file counts live in the saver
     bool slicesTimed = false;
     int slicesDone = 0;
     int slicesInRun = 0;

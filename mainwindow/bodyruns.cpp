@@ -80,6 +80,8 @@ void Body::startCalcCt()
         return;
     }
     startPending = false;
+    if (imgDatas->count() == 0)
+        ++faults.runsWithoutImages;
     running = true;
     setReferenceHold(true);
     startT = QDateTime::currentDateTime();
@@ -143,6 +145,7 @@ void Body::setupSaveConds()
     const SelectAFile* datSel = ui->SelectDataSaveDir;
     bool saveImg = ui->AutoSaveImage->isChecked();
     bool saveDat = ui->AutoSaveData->isChecked();
+    const bool saveTiff = ui->AutoSaveDataTiff->isChecked();
     // An empty directory would put the folders at the file system's root.
     if (saveImg && imgSel->filePath().isEmpty()) {
         qDebug().noquote() << "No directory to save images in; images are not saved";
@@ -156,8 +159,8 @@ void Body::setupSaveConds()
         QMetaObject::invokeMethod(w, [w, saveImg, p = imgSel->filePath(), n = imgSel->name(), t = imgSel->tag()] {
             w->setSaveImage(saveImg, p, n, t);
         });
-        QMetaObject::invokeMethod(w, [w, saveDat, p = datSel->filePath(), n = datSel->name(), t = datSel->tag()] {
-            w->setSaveData(saveDat, p, n, t);
+        QMetaObject::invokeMethod(w, [w, saveDat, p = datSel->filePath(), n = datSel->name(), t = datSel->tag(), saveTiff] {
+            w->setSaveData(saveDat, p, n, t, saveTiff);
         });
     }
 }
@@ -326,6 +329,16 @@ void Body::sliceDone(int slice, double backProjectSeconds)
     if (slicesTimed)
         line += tr(", back projection %1 s").arg(backProjectSeconds, 0, 'g', 6);
     consoleLine(line);
+}
+
+RunFaults Body::runFaults() const
+{
+    RunFaults f = faults;
+    if (dataSaver) {
+        f.filesWritten = dataSaver->writtenFiles();
+        f.filesFailed = dataSaver->failedFiles();
+    }
+    return f;
 }
 
 void Body::consoleLine(const QString& line) const

@@ -80,8 +80,11 @@ void Body::startCalcCt()
         return;
     }
     startPending = false;
-    if (imgDatas->count() == 0)
+    const bool noImages = imgDatas->count() == 0;
+    if (noImages) {
         ++faults.runsWithoutImages;
+        qDebug().noquote() << "No image loaded: the run has no slice to reconstruct";
+    }
     running = true;
     setReferenceHold(true);
     startT = QDateTime::currentDateTime();
@@ -113,7 +116,10 @@ void Body::startCalcCt()
         ui->ProgPerCent->setText(QStringLiteral("0 %"));
     setupFFT();
     setupSaveConds();
-    if (params.autoExec && params.useWorkers) {
+    // Every slice would come out empty; the run ends as one of 0 slices.
+    if (noImages) {
+        stopCalcCt();
+    } else if (params.autoExec && params.useWorkers) {
         currentSlice = params.from;
         execMultiCtCalc();
     } else {

@@ -58,7 +58,9 @@ private slots:
             << QStringList() << 5 << "Failed (status 5): 4 of 4 result files could not be written";
         QTest::newRow("a load that finds no image, then a run")
             << QString() << QString("images_load phantom *.none\nct_auto_exec 1\nauto_save_data 1\nauto_save_data_path out\ncalc_exec\n")
-            << QStringList{"-nw", "-e", "-b", "%B", "-x"} << QStringList() << QStringList() << 4
+            << QStringList{"-nw", "-e", "-b", "%B", "-x"}
+            << QStringList{"No image loaded: the run has no slice to reconstruct", "Reconstruction run ended: 0 slices"}
+            << QStringList() << 4
             << "Failed (status 4): reconstruction runs without images: 1; result files written: 0";
     }
 

@@ -201,7 +201,7 @@ private slots:
         const QString badData = root + "/bad/00042/T-00042.dat";
         if (diagnostic.isEmpty())
             QVERIFY(!QFileInfo(badData).isSymLink() && dataFileWhole(badData));
-        for (const QString& ext : {"dat", "png", "tif"})
+        for (const char* ext : {"dat", "png", "tif"})
             QVERIFY(!QFileInfo(root + "/bad/00042/T-00042." + ext).isFile() || diagnostic.isEmpty());
         QCOMPARE(leftovers(root), QStringList());
         QCOMPARE(SavingRecord::live(), liveBefore);

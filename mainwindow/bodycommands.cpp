@@ -162,6 +162,7 @@ const QHash<QString, Body::CmdHandler>& Body::commandTable()
         add("auto_save_in_sub_folders", [](Body& b, const BatchCmd& c) { b.ui->SaveInSubFolders->setChecked(c.flagArg()); return E::Done; });
         add("auto_save_in_sub_folders_of_slice", [](Body& b, const BatchCmd& c) { b.ui->SubOfSlice->setChecked(c.flagArg()); return E::Done; });
         add("auto_save_in_sub_folders_of_energy", [](Body& b, const BatchCmd& c) { b.ui->SubOfEnergy->setChecked(c.flagArg()); return E::Done; });
+        add("auto_save_data_tiff", [](Body& b, const BatchCmd& c) { b.ui->AutoSaveDataTiff->setChecked(c.flagArg()); return E::Done; });
 
         const CmdHandler showInfo = [](Body& b, const BatchCmd& c) {
             b.ui->ShowAdditionalInfo->setChecked(c.flagArg());

@@ -102,6 +102,7 @@ void Body::writeSetup(SetupFileWriter& w) const
     w.command(QStringLiteral("auto_save_data_offset"), text(ui->DataOffset->text()));
     w.command(QStringLiteral("auto_save_in_sub_folders"), flag(ui->SaveInSubFolders->isChecked()));
     w.command(QStringLiteral("auto_save_in_sub_folders_of_energy"), flag(ui->SubOfEnergy->isChecked()));
+    w.command(QStringLiteral("auto_save_data_tiff"), flag(ui->AutoSaveDataTiff->isChecked()));
 
     w.section(QStringLiteral("## Additional Settings for CT-XAFS"));
     w.command(QStringLiteral("add_inf_show"), flag(ui->ShowAdditionalInfo->isChecked()));

@@ -4,6 +4,14 @@
 #include <QImage>
 #include <QtTest>
 
+namespace {
+QByteArray tiffHead(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.read(4) : QByteArray();
+}
+} // namespace
+
 // The program run as a process without any display.
 class TstStartup : public QObject
 {
@@ -39,11 +47,12 @@ private slots:
         QTest::newRow("shipped demo batch") << QString() << "demo" << QStringList{"-nw", "-e", "-b", "%B", "-x"}
                                             << QStringList{"Reconstruction run ended: 8 slices"} << demo << 0 << QString();
         for (const char* s : {"00010", "00015", "00020"})
-            both << QString("out/%1/scan-E7112-%1.dat").arg(s) << QString("out/E7112/scan-E7112-%1.dat").arg(s);
+            for (const char* ext : {"dat", "tif"})
+                both << QString("out/%1/scan-E7112-%1.%2").arg(s, ext) << QString("out/E7112/scan-E7112-%1.%2").arg(s, ext);
         QTest::newRow("sequence file, folders of energy and slice, descending")
             << QString() << QString("ct_rot_ax_is_h 0\nimages_load \"phantom\" *.his\ni0_load phantom/flat.img\n"
                                     "ct_auto_exec 1\nct_slice_from 20\nct_slice_to 10\nct_slice_step 5\n"
-                                    "auto_save_in_sub_folders_of_energy 1\nauto_save_data 1\nauto_save_data_path out\n"
+                                    "auto_save_in_sub_folders_of_energy 1\nauto_save_data 1\nauto_save_data_tiff 1\nauto_save_data_path out\n"
                                     "auto_save_data_name scan\nauto_save_data_tag E7112\ncalc_exec\n:stop\nct_cor 1\n")
             << QStringList{"-nw", "-e", "-b", "%B", "-x"} << QStringList{"Reconstruction run ended: 3 slices"} << both << 0
             << QString();
@@ -108,7 +117,10 @@ private slots:
         files.sort();
         QCOMPARE(found, files);
         for (const QString& f : files)
-            QVERIFY2(f.endsWith(".png") ? !QImage(dir.filePath(f)).isNull() : dataFileWhole(dir.filePath(f)), qPrintable(f));
+            QVERIFY2(f.endsWith(".png")   ? !QImage(dir.filePath(f)).isNull()
+                     : f.endsWith(".tif") ? tiffHead(dir.filePath(f)) == QByteArray("II*\0", 4)
+                                          : dataFileWhole(dir.filePath(f)),
+                     qPrintable(f));
     }
 };
 

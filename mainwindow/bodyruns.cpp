@@ -80,10 +80,11 @@ void Body::startCalcCt()
         return;
     }
     startPending = false;
-    const bool noImages = imgDatas->count() == 0;
-    if (noImages) {
+    // Its slices all come out empty (and save nothing); a window-less run
+    // says so in its exit status.
+    if (imgDatas->count() == 0) {
         ++faults.runsWithoutImages;
-        qDebug().noquote() << "No image loaded: the run has no slice to reconstruct";
+        qDebug().noquote() << "No image loaded: the run reconstructs nothing";
     }
     running = true;
     setReferenceHold(true);
@@ -116,10 +117,7 @@ void Body::startCalcCt()
         ui->ProgPerCent->setText(QStringLiteral("0 %"));
     setupFFT();
     setupSaveConds();
-    // Every slice would come out empty; the run ends as one of 0 slices.
-    if (noImages) {
-        stopCalcCt();
-    } else if (params.autoExec && params.useWorkers) {
+    if (params.autoExec && params.useWorkers) {
         currentSlice = params.from;
         execMultiCtCalc();
     } else {

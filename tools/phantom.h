@@ -107,7 +107,7 @@ bool writePhantomEnergySeries(const PhantomSpec& base, const PhantomSeries& seri
                               QString* error = nullptr);
 // "7112_5eV" for 7112.5: one decimal, "_" for the point.
 QString phantomEnergyTag(double eV);
-// The spec of set k and of flat image j of a series.
+// The phantom parameters of set k and of flat image j of a series.
 PhantomSpec phantomSeriesSetSpec(const PhantomSpec& base, const PhantomSeries& series, int k);
 PhantomSpec phantomSeriesI0Spec(const PhantomSpec& base, const PhantomSeries& series, int j);
 int phantomNearestI0(const PhantomSeries& series, int k);

@@ -15,10 +15,6 @@
 
 namespace {
 
-// Rays per tile side: a tile's state stays in the core's own cache while
-// every slice passes under it.
-constexpr int kTile = 32;
-
 // Doubles in their numeric order as unsigned integers (-0 just below +0).
 quint64 orderKey(double v)
 {
@@ -101,21 +97,167 @@ QRgb premultiplied(QRgb c)
     return qPremultiply(QRgba64::fromArgb32(c)).toArgb32();
 }
 
-QImage premultipliedLayer(const QImage& layer)
-{
-    QImage out(layer.size(), QImage::Format_ARGB32_Premultiplied);
-    for (int r = 0; r < out.height(); ++r) {
-        const QRgb* src = reinterpret_cast<const QRgb*>(layer.constScanLine(r));
-        QRgb* dst = reinterpret_cast<QRgb*>(out.scanLine(r));
-        for (int c = 0; c < out.width(); ++c)
-            dst[c] = premultiplied(src[c]);
-    }
-    return out;
-}
-
 int clampedPixel(double v)
 {
     return int(std::max(-1e9, std::min(1e9, std::trunc(v))));
+}
+
+
+// The rays of a picture grouped by where they cross the middle slice: a bin
+// is a small box there, and since every ray moves by the same step from
+// slice to slice, the bin stays a box of the same size on every slice. A bin
+// cast slice after slice so reads whole runs of each slice's rows while its
+// rays' state stays in the core's cache, instead of every ray walking
+// through the whole stack alone.
+struct RayBins {
+    std::vector<int> rays;   // picture pixel indices, bin after bin, picture order within
+    std::vector<int> first;  // bin b holds rays[first[b] .. first[b + 1])
+    std::vector<int> k0, k1; // slices that can hold a sample of the bin
+    std::vector<double> box; // per bin x0, x1, y0, y1 in pixels on the middle slice
+    double dx = 0, dy = 0;   // the boxes' move per slice
+    std::vector<int> key;    // per picture pixel: its bin, -1 for none
+};
+
+// Rays per bin: their state (40 bytes each) and the bin's rows stay in the core's cache.
+constexpr double kRaysPerBin = 2048;
+
+void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
+{
+    out.first.assign(1, 0);
+    const ViewFrame& v = mc.view;
+    out.dx = v.nz.x / v.nz.z;
+    out.dy = v.nz.y / v.nz.z;
+    const double dx = out.dx, dy = out.dy;
+    const double half = j.ss / 2.0;
+    const double invDx = 1 / dx, invDy = 1 / dy;
+    // Where a ray crosses the middle slice (in pixels), and the slices where
+    // it is inside one, widened far beyond rounding: the kernel tests every
+    // sample exactly, this only skips slices.
+    auto crossing = [&](int c, int r, double* xr, double* yr, int* ka, int* kb) {
+        const Vec3 p0 = mc.rayStart(c, r);
+        *xr = p0.x - p0.z * dx + j.sw / 2.0;
+        *yr = p0.y - p0.z * dy + j.sh / 2.0;
+        const double slack = 1e-6 * (1 + std::abs(p0.x) + std::abs(p0.y) + std::abs(p0.z) + j.sw + j.sh + j.ss
+                                     + (std::abs(dx) + std::abs(dy)) * (j.ss + std::abs(p0.z)));
+        double lo = -half - 2, hi = half + 2; // in slices from the middle
+        auto clip = [&](double f, double d, double inv, double size) {
+            // -1 - slack < f + kz * d < size + slack
+            if (d == 0) {
+                if (!(f > -1 - slack && f < size + slack))
+                    hi = lo - 1;
+                return;
+            }
+            double a = (-1 - slack - f) * inv, b = (size + slack - f) * inv;
+            if (a > b)
+                std::swap(a, b);
+            lo = std::max(lo, a);
+            hi = std::min(hi, b);
+        };
+        clip(*xr, dx, invDx, j.sw);
+        clip(*yr, dy, invDy, j.sh);
+        if (!(lo <= hi) || !std::isfinite(*xr) || !std::isfinite(*yr))
+            return false;
+        *ka = std::max(0, int(std::floor(lo + half)) - 2);
+        *kb = std::min(j.ss, int(std::ceil(hi + half)) + 3);
+        return *ka < *kb;
+    };
+
+    // The crossings lie in the parallelogram of the picture's corners; the
+    // bin size follows from the rays' density there.
+    double xmin = HUGE_VAL, xmax = -HUGE_VAL, ymin = HUGE_VAL, ymax = -HUGE_VAL;
+    for (int r : {0, mc.height - 1}) {
+        for (int c : {0, mc.width - 1}) {
+            const Vec3 p0 = mc.rayStart(c, r);
+            const double xr = p0.x - p0.z * dx + j.sw / 2.0, yr = p0.y - p0.z * dy + j.sh / 2.0;
+            xmin = std::min(xmin, xr), xmax = std::max(xmax, xr);
+            ymin = std::min(ymin, yr), ymax = std::max(ymax, yr);
+        }
+    }
+    if (!(std::isfinite(xmax - xmin) && std::isfinite(ymax - ymin)))
+        return;
+    const Vec3 ax = v.nx - v.nz * (v.nx.z / v.nz.z);
+    const Vec3 ay = v.ny - v.nz * (v.ny.z / v.nz.z);
+    const double perRay = v.scale * v.scale * std::abs(ax.x * ay.y - ax.y * ay.x);
+    const double area = std::isfinite(perRay) && perRay > 0 ? kRaysPerBin * perRay : 1e300;
+    const double spanX = xmax - xmin, spanY = ymax - ymin;
+    double bh = std::max(1.0, std::min(16.0, area / std::max(1.0, std::min(spanX, double(j.sw)))));
+    double bw = std::max(16.0, area / bh);
+    auto cells = [&](double span, double size) { return std::floor(span / size) + 1; };
+    const double rays = double(mc.width) * mc.height;
+    while (cells(spanX, bw) * cells(spanY, bh) > 4096.0 + rays / 64.0) {
+        bw *= 2;
+        bh *= 2;
+    }
+    const int nx = int(cells(spanX, bw));
+    const int nbins = nx * int(cells(spanY, bh));
+
+    // Every ray's bin (-1: it never enters the stack) on all cores, a block
+    // of rows per job, each job with its own counts and slice ranges per bin.
+    const int blocks = std::min(mc.height, 16);
+    const std::size_t nb = std::size_t(nbins);
+    std::vector<int>& key = out.key;
+    key.resize(std::size_t(mc.width) * std::size_t(mc.height));
+    std::vector<int> blockCount(std::size_t(blocks) * nb, 0);
+    std::vector<int> blockK0(std::size_t(blocks) * nb, j.ss), blockK1(std::size_t(blocks) * nb, 0);
+    auto rowsOf = [&](int blk, int* r0, int* r1) {
+        *r0 = int(qint64(mc.height) * blk / blocks);
+        *r1 = int(qint64(mc.height) * (blk + 1) / blocks);
+    };
+    forEachOnAllCores(blocks, [&](int blk) {
+        int r0, r1;
+        rowsOf(blk, &r0, &r1);
+        int* cnt = &blockCount[std::size_t(blk) * nb];
+        int* k0 = &blockK0[std::size_t(blk) * nb];
+        int* k1 = &blockK1[std::size_t(blk) * nb];
+        for (int r = r0; r < r1; ++r) {
+            for (int c = 0; c < mc.width; ++c) {
+                const std::size_t i = std::size_t(r) * std::size_t(mc.width) + std::size_t(c);
+                double xr, yr;
+                int ka, kb;
+                if (!crossing(c, r, &xr, &yr, &ka, &kb)) {
+                    key[i] = -1;
+                    continue;
+                }
+                const int bx = int(std::max(0.0, std::min(double(nx - 1), (xr - xmin) / bw)));
+                const int by = int(std::max(0.0, std::min(double(nbins / nx - 1), (yr - ymin) / bh)));
+                const int b = by * nx + bx;
+                key[i] = b;
+                ++cnt[b];
+                k0[b] = std::min(k0[b], ka);
+                k1[b] = std::max(k1[b], kb);
+            }
+        }
+    });
+    // Rays of a bin in picture order: block after block, row after row.
+    out.first.assign(nb + 1, 0);
+    out.k0.assign(nb, j.ss);
+    out.k1.assign(nb, 0);
+    out.box.resize(4 * nb);
+    int total = 0;
+    for (std::size_t b = 0; b < nb; ++b) {
+        out.first[b] = total;
+        for (int blk = 0; blk < blocks; ++blk) {
+            const std::size_t at = std::size_t(blk) * nb + b;
+            const int c = blockCount[at];
+            blockCount[at] = total; // where this block's rays of bin b go
+            total += c;
+            out.k0[b] = std::min(out.k0[b], blockK0[at]);
+            out.k1[b] = std::max(out.k1[b], blockK1[at]);
+        }
+        double* box = &out.box[4 * b];
+        box[0] = xmin + double(b % std::size_t(nx)) * bw, box[1] = box[0] + bw;
+        box[2] = ymin + double(b / std::size_t(nx)) * bh, box[3] = box[2] + bh;
+    }
+    out.first[nb] = total;
+    out.rays.resize(std::size_t(total));
+    forEachOnAllCores(blocks, [&](int blk) {
+        int r0, r1;
+        rowsOf(blk, &r0, &r1);
+        int* at = &blockCount[std::size_t(blk) * nb];
+        for (std::size_t i = std::size_t(r0) * std::size_t(mc.width); i < std::size_t(r1) * std::size_t(mc.width); ++i)
+            if (key[i] >= 0)
+                out.rays[std::size_t(at[key[i]]++)] = int(i);
+    });
 }
 
 } // namespace
@@ -149,9 +291,23 @@ QRgb MipCaster::shade(const QColor& c, double level, int alpha)
     return qRgba(part(c.red()), part(c.green()), part(c.blue()), std::max(0, std::min(255, alpha)));
 }
 
+namespace {
+QImage castLayer(const MipCaster& mc, const MipSet& set, bool premultiply);
+}
+
 QImage MipCaster::castSet(const MipSet& set) const
 {
-    QImage layer(width, height, QImage::Format_ARGB32);
+    return castLayer(*this, set, false);
+}
+
+namespace {
+// The set's layer; premultiplied as the painter would store each colour, so
+// that laying it over at once gives the bits of painting pixel by pixel.
+QImage castLayer(const MipCaster& mc, const MipSet& set, bool premultiply)
+{
+    const int width = mc.width, height = mc.height;
+    const ViewFrame& view = mc.view;
+    QImage layer(width, height, premultiply ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32);
     if (layer.isNull())
         return layer;
     layer.fill(0);
@@ -176,60 +332,69 @@ QImage MipCaster::castSet(const MipSet& set) const
     base.mz = set.csNormal.z;
     base.depth = set.depth();
 
-    const int tilesX = (width + kTile - 1) / kTile;
-    const int tilesY = (height + kTile - 1) / kTile;
-    forEachOnAllCores(tilesX * tilesY, [&](int tile) {
-        const int c0 = (tile % tilesX) * kTile;
-        const int r0 = (tile / tilesX) * kTile;
-        const int c1 = std::min(width, c0 + kTile);
-        const int r1 = std::min(height, r0 + kTile);
-        std::vector<double> state(std::size_t(5 * kTile * kTile));
+    // Kept from render to render: fresh pages cost more than the binning.
+    thread_local RayBins scratch;
+    RayBins& bins = scratch; // the workers see the caller's bins, not their own
+    binRays(mc, base, bins);
+    uchar* const bits = layer.bits();
+    const qsizetype stride = layer.bytesPerLine();
+    forEachOnAllCores(int(bins.first.size()) - 1, [&](int bin) {
+        const int first = bins.first[std::size_t(bin)];
+        const int n = bins.first[std::size_t(bin) + 1] - first;
+        if (n == 0 || bins.k0[std::size_t(bin)] >= bins.k1[std::size_t(bin)])
+            return;
         MipTileJob j = base;
+        j.k0 = bins.k0[std::size_t(bin)];
+        j.k1 = bins.k1[std::size_t(bin)];
+        j.count = (n + 7) / 8 * 8;
+        thread_local std::vector<double> state;
+        state.resize(std::size_t(5 * j.count));
         double* px = state.data();
-        double* py = px + kTile * kTile;
-        double* pz = py + kTile * kTile;
-        j.best = pz + kTile * kTile;
-        j.band = j.best + kTile * kTile;
+        double* py = px + j.count;
+        double* pz = py + j.count;
+        j.best = pz + j.count;
+        j.band = j.best + j.count;
         j.px = px;
         j.py = py;
         j.pz = pz;
-        int n = 0;
+        const double* box = &bins.box[std::size_t(4 * bin)];
+        j.x0 = box[0], j.x1 = box[1], j.y0 = box[2], j.y1 = box[3];
+        j.dx = bins.dx, j.dy = bins.dy;
         const double none = j.descending ? HUGE_VAL : -HUGE_VAL;
-        for (int r = r0; r < r1; ++r) {
-            for (int c = c0; c < c1; ++c, ++n) {
-                const Vec3 p0 = rayStart(c, r);
-                px[n] = p0.x;
-                py[n] = p0.y;
-                pz[n] = p0.z;
-                j.best[n] = none;
-                j.band[n] = std::numeric_limits<double>::quiet_NaN();
-            }
-        }
-        // Spare rays up to a whole vector start nowhere and hit nothing.
         const double nan = std::numeric_limits<double>::quiet_NaN();
-        j.real = n;
-        j.side = c1 - c0;
-        j.count = (n + 7) / 8 * 8;
-        for (int spare = n; spare < j.count; ++spare) {
-            px[spare] = py[spare] = pz[spare] = j.band[spare] = nan;
-            j.best[spare] = none;
+        const int* ray = &bins.rays[std::size_t(first)];
+        for (int i = 0; i < j.count; ++i) {
+            j.best[i] = none;
+            j.band[i] = nan;
+            if (i < n) {
+                const Vec3 p0 = mc.rayStart(ray[i] % width, ray[i] / width);
+                px[i] = p0.x, py[i] = p0.y, pz[i] = p0.z;
+            } else {
+                // Spare rays up to a whole vector start nowhere and hit nothing.
+                px[i] = py[i] = pz[i] = nan;
+            }
         }
         castMipTile(j);
-        n = 0;
-        for (int r = r0; r < r1; ++r) {
-            QRgb* out = reinterpret_cast<QRgb*>(layer.scanLine(r));
-            for (int c = c0; c < c1; ++c, ++n) {
-                const double sv = set.showCSection ? level(j.band[n], set.thMin, set.thMax) : 0.0;
-                const double mx = level(j.best[n], set.thMin, set.thMax);
-                if (set.showCSection && sv > 0)
-                    out[c] = shade(set.sColor, sv, set.alpha);
-                else if (mx > 0)
-                    out[c] = shade(set.vColor, mx, set.alpha);
-            }
+        for (int i = 0; i < n; ++i) {
+            QRgb* out = reinterpret_cast<QRgb*>(bits + stride * (ray[i] / width)) + ray[i] % width;
+            const double sv = set.showCSection ? MipCaster::level(j.band[i], set.thMin, set.thMax) : 0.0;
+            const double mx = MipCaster::level(j.best[i], set.thMin, set.thMax);
+            QRgb col = 0;
+            if (set.showCSection && sv > 0)
+                col = MipCaster::shade(set.sColor, sv, set.alpha);
+            else if (mx > 0)
+                col = MipCaster::shade(set.vColor, mx, set.alpha);
+            else
+                continue;
+            *out = premultiply ? premultiplied(col) : col;
         }
     });
+    if (bins.key.capacity() > (std::size_t(1) << 24))
+        bins = RayBins(); // a huge picture's scratch is not kept
     return layer;
 }
+
+} // namespace
 
 void MipCaster::paintADataFrame(QPainter& p, int ss, int sw, int sh, bool temae, const QColor& color) const
 {
@@ -274,10 +439,10 @@ void MipCaster::paintPImg0(QPainter& p, bool pointsPerPixel) const
         if (set.showFrame)
             paintADataFrame(p, st->count(), st->width, st->height, false, set.vColor);
         if (set.showVolume) {
-            const QImage layer = castSet(set);
             if (!pointsPerPixel) {
-                p.drawImage(0, 0, premultipliedLayer(layer));
+                p.drawImage(0, 0, castLayer(*this, set, true));
             } else {
+                const QImage layer = castSet(set);
                 for (int r = 0; r < layer.height(); ++r) {
                     const QRgb* row = reinterpret_cast<const QRgb*>(layer.constScanLine(r));
                     for (int c = 0; c < layer.width(); ++c) {

@@ -50,7 +50,7 @@ inline __attribute__((always_inline)) void sliceSamples(const MipTileJob& j, con
 template <bool Cut, bool Desc>
 inline __attribute__((always_inline)) void allSlices(const MipTileJob& j)
 {
-    for (int k = 0; k < j.ss; ++k)
+    for (int k = j.k0; k < j.k1; ++k)
         sliceSamples<Cut, Desc>(j, j.slices[k], k - j.ss / 2.0);
 }
 
@@ -64,22 +64,19 @@ void castMipTileScalar(const MipTileJob& j)
         j.descending ? allSlices<false, true>(j) : allSlices<false, false>(j);
 }
 
-namespace {
-bool useAvx512()
-{
 #if defined(__x86_64__)
-    static const bool yes = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
+bool mipAvx512Available()
+{
+    static const bool yes = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")
+        && __builtin_cpu_supports("avx512vl");
     return yes;
-#else
-    return false;
-#endif
 }
-} // namespace
+#endif
 
 void castMipTile(const MipTileJob& j)
 {
 #if defined(__x86_64__)
-    if (useAvx512()) {
+    if (mipAvx512Available()) {
         castMipTileAvx512(j);
         return;
     }

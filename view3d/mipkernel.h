@@ -1,5 +1,5 @@
-// The per-tile ray loop of MipCaster. Plain data only: the loop is compiled
-// once per instruction set, and each copy must give the same bits.
+// The ray loop of MipCaster over one bin of rays. Plain data only: the loop
+// is compiled once per instruction set, and each copy must give the same bits.
 #pragma once
 
 #include <cstdint>
@@ -7,9 +7,8 @@
 struct MipTileJob {
     const double* const* slices; // ss slices of sw x sh values, row-major
     int ss, sw, sh;
-    int count;                   // rays in the tile, a multiple of 8 (spare rays start at NaN)
-    int real;                    // rays before the spare ones, row after row
-    int side;                    // rays per tile row
+    int k0, k1;                  // slices [k0, k1) are cast, in ascending order
+    int count;                   // rays in the bin, a multiple of 8 (spare rays start at NaN)
     const double* px;            // ray starts
     const double* py;
     const double* pz;
@@ -24,11 +23,15 @@ struct MipTileJob {
     double depth;
     double* best;                // per ray; in and out
     double* band;                // per ray: value of the last sample near the cut plane
+    // Where the rays cross slice k, roughly, in pixels: the box
+    // [x0, x1] x [y0, y1] moved by (k - ss/2) * (dx, dy). Only prefetching reads it.
+    double x0, x1, y0, y1, dx, dy;
 };
 
 // Picks the widest loop the processor runs; all give the same bits.
 void castMipTile(const MipTileJob& job);
 void castMipTileScalar(const MipTileJob& job);
 #if defined(__x86_64__)
+bool mipAvx512Available();
 void castMipTileAvx512(const MipTileJob& job);
 #endif

@@ -1,5 +1,6 @@
-// Compiled with -mavx512f -mavx512dq; entered only when the processor has
-// them. Eight rays at a time, the scalar loop's operations in its order.
+// Compiled with -mavx512f -mavx512dq -mavx512vl; entered only when the
+// processor has them. Eight rays at a time, the scalar loop's operations in
+// its order.
 #if defined(__x86_64__)
 
 #include "view3d/mipkernel.h"
@@ -7,29 +8,24 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 namespace {
 
-// Slices ahead whose part under the tile is fetched while this one is cast:
-// every ray reads a fresh slice, and the gathers alone leave the memory idle.
-constexpr int kAhead = 4;
+// Slices cast per pass over the rays: the rays' state is loaded once for
+// them, and each ray still sees its slices in ascending order.
+constexpr int kGroup = 4;
+// Slices ahead whose rows under the bin are fetched while a group is cast.
+constexpr int kAhead = 2 * kGroup;
 
-// The rows of slice k under the tile: the box around where its corner rays
-// (the tile's first and last rays and the rays at the ends of its first row
-// and column) cross the slice. Approximate; only the cache sees it.
-void prefetchPatch(const MipTileJob& j, int k)
+// The rows of slice k that the bin's rays cross (the bin's box moved to the
+// slice). Every row is one run of memory, which the prefetcher also follows.
+void prefetchBox(const MipTileJob& j, int k)
 {
     const double kz = k - j.ss / 2.0;
-    double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
-    for (int i : {0, j.side - 1, j.real - j.side, j.real - 1}) {
-        if (i < 0 || i >= j.real)
-            continue;
-        const double t = (kz - j.pz[i]) / j.nzz;
-        const double x = j.px[i] + t * j.nzx + j.sw / 2.0;
-        const double y = j.py[i] + t * j.nzy + j.sh / 2.0;
-        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
-    }
+    const double x0 = j.x0 + kz * j.dx, x1 = j.x1 + kz * j.dx;
+    const double y0 = j.y0 + kz * j.dy, y1 = j.y1 + kz * j.dy;
     if (!(x1 >= 0 && y1 >= 0 && x0 < j.sw && y0 < j.sh))
         return;
     const int cx0 = int(std::max(0.0, x0)), cx1 = int(std::min(j.sw - 1.0, x1));
@@ -37,8 +33,9 @@ void prefetchPatch(const MipTileJob& j, int k)
     const double* slice = j.slices[k];
     for (int y = cy0; y <= cy1; ++y) {
         const char* row = reinterpret_cast<const char*>(slice + std::size_t(y) * std::size_t(j.sw));
-        for (int x = cx0 * 8; x <= cx1 * 8 + 63; x += 64)
-            _mm_prefetch(row + x, _MM_HINT_T1);
+        const char* end = row + std::size_t(cx1) * 8;
+        for (const char* a = row + std::size_t(cx0) * 8; a <= end + 63; a += 64)
+            _mm_prefetch(a, _MM_HINT_T0);
     }
 }
 
@@ -47,49 +44,57 @@ void allSlices(const MipTileJob& j)
 {
     const __m512d nzx = _mm512_set1_pd(j.nzx), nzy = _mm512_set1_pd(j.nzy), nzz = _mm512_set1_pd(j.nzz);
     const __m512d sw2 = _mm512_set1_pd(j.sw / 2.0), sh2 = _mm512_set1_pd(j.sh / 2.0);
-    const __m512d swd = _mm512_set1_pd(j.sw), shd = _mm512_set1_pd(j.sh);
-    const __m512d minusOne = _mm512_set1_pd(-1.0);
     const __m512d vlo = _mm512_set1_pd(j.vlo), vhi = _mm512_set1_pd(j.vhi);
     const __m512d mx = _mm512_set1_pd(j.mx), my = _mm512_set1_pd(j.my), mz = _mm512_set1_pd(j.mz);
     const __m512d depth = _mm512_set1_pd(j.depth);
     const __m512d dlo = _mm512_set1_pd(j.depth - 1), dhi = _mm512_set1_pd(j.depth + 1);
-    const __m256i sw = _mm256_set1_epi32(j.sw);
-    for (int k = 0; k < j.ss; ++k) {
-        if (k + kAhead < j.ss)
-            prefetchPatch(j, k + kAhead);
-        const double* slice = j.slices[k];
-        const __m512d kz = _mm512_set1_pd(k - j.ss / 2.0);
+    const __m256i sw = _mm256_set1_epi32(j.sw), sh = _mm256_set1_epi32(j.sh);
+    for (int k = j.k0; k < std::min(j.k1, j.k0 + kAhead); ++k)
+        prefetchBox(j, k);
+    for (int kg = j.k0; kg < j.k1; kg += kGroup) {
+        const int kn = std::min(kGroup, j.k1 - kg);
+        for (int k = kg + kAhead; k < std::min(j.k1, kg + kAhead + kGroup); ++k)
+            prefetchBox(j, k);
         for (int i = 0; i < j.count; i += 8) {
+            const __m512d px = _mm512_loadu_pd(j.px + i);
+            const __m512d py = _mm512_loadu_pd(j.py + i);
             const __m512d pz = _mm512_loadu_pd(j.pz + i);
-            const __m512d t = _mm512_div_pd(_mm512_sub_pd(kz, pz), nzz);
-            const __m512d hx = _mm512_add_pd(_mm512_loadu_pd(j.px + i), _mm512_mul_pd(t, nzx));
-            const __m512d hy = _mm512_add_pd(_mm512_loadu_pd(j.py + i), _mm512_mul_pd(t, nzy));
-            const __m512d fx = _mm512_add_pd(hx, sw2);
-            const __m512d fy = _mm512_add_pd(hy, sh2);
-            __mmask8 in = _mm512_cmp_pd_mask(fx, minusOne, _CMP_GT_OQ);
-            in = _mm512_mask_cmp_pd_mask(in, fx, swd, _CMP_LT_OQ);
-            in = _mm512_mask_cmp_pd_mask(in, fy, minusOne, _CMP_GT_OQ);
-            in = _mm512_mask_cmp_pd_mask(in, fy, shd, _CMP_LT_OQ);
-            if (in == 0)
-                continue;
-            const __m256i ix = _mm512_maskz_cvttpd_epi32(in, fx);
-            const __m256i iy = _mm512_maskz_cvttpd_epi32(in, fy);
-            const __m256i idx = _mm256_add_epi32(_mm256_mullo_epi32(iy, sw), ix);
-            const __m512d v = _mm512_mask_i32gather_pd(_mm512_setzero_pd(), in, idx, slice, 8);
-            const __m512d b = _mm512_loadu_pd(j.best + i);
-            __mmask8 take = _mm512_mask_cmp_pd_mask(in, v, vlo, _CMP_GE_OQ);
-            take = _mm512_mask_cmp_pd_mask(take, v, vhi, _CMP_LE_OQ);
-            take = _mm512_mask_cmp_pd_mask(take, v, b, Desc ? _CMP_LT_OQ : _CMP_GT_OQ);
-            if (Cut) {
-                const __m512d hz = _mm512_add_pd(pz, _mm512_mul_pd(t, nzz));
-                const __m512d d = _mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(hx, mx), _mm512_mul_pd(hy, my)),
-                                                _mm512_mul_pd(hz, mz));
-                take = _mm512_mask_cmp_pd_mask(take, d, depth, _CMP_LT_OQ);
-                __mmask8 near = _mm512_mask_cmp_pd_mask(in, d, dlo, _CMP_GT_OQ);
-                near = _mm512_mask_cmp_pd_mask(near, d, dhi, _CMP_LT_OQ);
-                _mm512_mask_storeu_pd(j.band + i, near, v);
+            __m512d b = _mm512_loadu_pd(j.best + i);
+            __m512d bd = Cut ? _mm512_loadu_pd(j.band + i) : b;
+            for (int g = 0; g < kn; ++g) {
+                const int k = kg + g;
+                const __m512d kz = _mm512_set1_pd(k - j.ss / 2.0);
+                const __m512d t = _mm512_div_pd(_mm512_sub_pd(kz, pz), nzz);
+                const __m512d hx = _mm512_add_pd(px, _mm512_mul_pd(t, nzx));
+                const __m512d hy = _mm512_add_pd(py, _mm512_mul_pd(t, nzy));
+                const __m512d fx = _mm512_add_pd(hx, sw2);
+                const __m512d fy = _mm512_add_pd(hy, sh2);
+                // trunc(f) lies in [0, size) exactly when f does in (-1, size); below
+                // -1, beyond 2^32 and NaN convert to 2^32 - 1, which is outside too.
+                const __m256i ix = _mm512_maskz_cvttpd_epu32(0xFF, fx);
+                const __m256i iy = _mm512_maskz_cvttpd_epu32(0xFF, fy);
+                const __mmask8 in = _mm256_mask_cmplt_epu32_mask(_mm256_cmplt_epu32_mask(ix, sw), iy, sh);
+                if (in == 0)
+                    continue;
+                const __m256i idx = _mm256_add_epi32(_mm256_mullo_epi32(iy, sw), ix);
+                const __m512d v = _mm512_mask_i32gather_pd(_mm512_setzero_pd(), in, idx, j.slices[k], 8);
+                __mmask8 take = _mm512_mask_cmp_pd_mask(in, v, vlo, _CMP_GE_OQ);
+                take = _mm512_mask_cmp_pd_mask(take, v, vhi, _CMP_LE_OQ);
+                take = _mm512_mask_cmp_pd_mask(take, v, b, Desc ? _CMP_LT_OQ : _CMP_GT_OQ);
+                if (Cut) {
+                    const __m512d hz = _mm512_add_pd(pz, _mm512_mul_pd(t, nzz));
+                    const __m512d d = _mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(hx, mx), _mm512_mul_pd(hy, my)),
+                                                    _mm512_mul_pd(hz, mz));
+                    take = _mm512_mask_cmp_pd_mask(take, d, depth, _CMP_LT_OQ);
+                    __mmask8 near = _mm512_mask_cmp_pd_mask(in, d, dlo, _CMP_GT_OQ);
+                    near = _mm512_mask_cmp_pd_mask(near, d, dhi, _CMP_LT_OQ);
+                    bd = _mm512_mask_mov_pd(bd, near, v);
+                }
+                b = _mm512_mask_mov_pd(b, take, v);
             }
-            _mm512_mask_storeu_pd(j.best + i, take, v);
+            _mm512_storeu_pd(j.best + i, b);
+            if (Cut)
+                _mm512_storeu_pd(j.band + i, bd);
         }
     }
 }

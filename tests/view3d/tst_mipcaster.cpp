@@ -3,12 +3,14 @@
 #include "tools/mipreference.h"
 #include "tests/support/testutil.h"
 #include "view3d/mipcaster.h"
+#include "view3d/mipkernel.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -57,6 +59,7 @@ private slots:
     void thresholdEdge();
     void sameAsReference_data();
     void sameAsReference();
+    void kernelsAgree();
     void turnAbout();
     void svg();
 };
@@ -122,12 +125,20 @@ void TstMipCaster::sameAsReference_data()
     QTest::addColumn<bool>("cut");
     QTest::addColumn<bool>("twoSets");
     QTest::addColumn<bool>("inverted");
-    QTest::newRow("identity") << Vec3{} << 0.0 << false << false << false;
-    QTest::newRow("oblique, cut") << Vec3{1, 2, 0.5} << 35.0 << true << false << false;
-    QTest::newRow("oblique, two sets, cut") << Vec3{-1, 0.3, 2} << 60.0 << true << true << false;
-    QTest::newRow("steep, two sets") << Vec3{1, 1, 0} << 80.0 << false << true << false;
-    QTest::newRow("inverted thresholds, cut") << Vec3{0.2, 1, 0.1} << 20.0 << true << true << true;
-    QTest::newRow("edge on: frames only") << Vec3{1, 0, 0} << 90.0 << false << true << false;
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<Vec3>("shift");
+    const Vec3 centre{1.5, -2.25, 0.5};
+    QTest::newRow("identity") << Vec3{} << 0.0 << false << false << false << 0.9 << centre;
+    QTest::newRow("oblique, cut") << Vec3{1, 2, 0.5} << 35.0 << true << false << false << 0.9 << centre;
+    QTest::newRow("oblique, two sets, cut") << Vec3{-1, 0.3, 2} << 60.0 << true << true << false << 0.9 << centre;
+    QTest::newRow("steep, two sets") << Vec3{1, 1, 0} << 80.0 << false << true << false << 0.9 << centre;
+    QTest::newRow("inverted thresholds, cut") << Vec3{0.2, 1, 0.1} << 20.0 << true << true << true << 0.9 << centre;
+    QTest::newRow("edge on: frames only") << Vec3{1, 0, 0} << 90.0 << false << true << false << 0.9 << centre;
+    // Many rays per voxel: the rays are cast in many groups, some of them
+    // only partly over the stack, some leaving it through its sides.
+    QTest::newRow("zoomed in, off centre, cut") << Vec3{1, -2, 0.7} << 50.0 << true << true << false << 0.12
+                                                << Vec3{-9, 4, 3};
+    QTest::newRow("zoomed in, steep") << Vec3{0.3, 1, 0} << 75.0 << false << true << true << 0.2 << Vec3{};
 }
 
 void TstMipCaster::sameAsReference()
@@ -137,12 +148,14 @@ void TstMipCaster::sameAsReference()
     QFETCH(bool, cut);
     QFETCH(bool, twoSets);
     QFETCH(bool, inverted);
+    QFETCH(double, scale);
+    QFETCH(Vec3, shift);
     MipCaster mc;
-    mc.width = 45;
-    mc.height = 38;
+    mc.width = scale < 0.5 ? 210 : 45;
+    mc.height = scale < 0.5 ? 170 : 38;
     mc.view.turnAbout(axis, degrees);
-    mc.view.scale = 0.9;
-    mc.view.shift = {1.5, -2.25, 0.5};
+    mc.view.scale = scale;
+    mc.view.shift = shift;
     MipSet a = plainSet(randomStack(30, 24, 20, 1), inverted ? 9 : 1, inverted ? 1 : 9);
     MipSet b = plainSet(randomStack(16, 20, 12, 2, 0.05), 2, 11);
     for (MipSet* s : {&a, &b}) {
@@ -170,6 +183,52 @@ void TstMipCaster::sameAsReference()
     }
     QCOMPARE(differ, 0);
     QVERIFY(coloured > 100); // not a blank picture compared with a blank one
+}
+
+// The vector loop gives the plain loop's bits (the picture tests above run only one of them).
+void TstMipCaster::kernelsAgree()
+{
+#if defined(__x86_64__)
+    if (!mipAvx512Available())
+        QSKIP("no AVX-512 here");
+    const SliceStackPtr st = randomStack(23, 17, 15, 9, 0.05);
+    std::vector<const double*> slices;
+    for (const SliceData& s : st->slices)
+        slices.push_back(s.values.data());
+    QRandomGenerator rng(11);
+    const int n = 400;
+    std::vector<double> px(n), py(n), pz(n), best[2], band[2];
+    for (int i = 0; i < n; ++i) {
+        px[std::size_t(i)] = rng.bounded(40.0) - 20;
+        py[std::size_t(i)] = rng.bounded(30.0) - 15;
+        pz[std::size_t(i)] = rng.bounded(20.0) - 10;
+    }
+    for (int cut = 0; cut < 2; ++cut) {
+        MipTileJob j{};
+        j.slices = slices.data();
+        j.ss = st->count(), j.sw = st->width, j.sh = st->height;
+        j.k0 = 1, j.k1 = j.ss;
+        j.count = n;
+        j.px = px.data(), j.py = py.data(), j.pz = pz.data();
+        j.nzx = 0.3, j.nzy = -0.5, j.nzz = 0.81;
+        j.vlo = 2, j.vhi = 8;
+        j.cut = cut;
+        j.mx = 0.3, j.my = -0.5, j.mz = 0.81;
+        j.depth = 1.5;
+        for (int which = 0; which < 2; ++which) {
+            best[which].assign(n, -HUGE_VAL);
+            band[which].assign(n, std::nan(""));
+            j.best = best[which].data();
+            j.band = band[which].data();
+            which ? castMipTileAvx512(j) : castMipTileScalar(j);
+        }
+        QVERIFY(std::memcmp(best[0].data(), best[1].data(), n * sizeof(double)) == 0);
+        QVERIFY(std::memcmp(band[0].data(), band[1].data(), n * sizeof(double)) == 0);
+        QVERIFY(std::count_if(best[0].begin(), best[0].end(), [](double v) { return v > 2; }) > n / 4);
+    }
+#else
+    QSKIP("one loop only");
+#endif
 }
 
 void TstMipCaster::turnAbout()

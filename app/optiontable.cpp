@@ -1,5 +1,6 @@
 #include "app/optiontable.h"
 
+#include "app/boundedread.h"
 #include "app/linetokens.h"
 
 #include <QDebug>
@@ -102,9 +103,16 @@ bool OptionTable::readConfigFileGuarded(const QString& path)
         qDebug().noquote() << QStringLiteral("Refused to include a config file that is already being read : ") + path;
         return false;
     }
+    // Settings are a few lines; a data file or a device named by mistake
+    // is not read into memory.
+    QByteArray bytes;
+    if (!readAtMost(file, qint64(64) << 20, &bytes)) {
+        qDebug().noquote() << QStringLiteral("Config file too large : ") + path;
+        return false;
+    }
     filesBeingRead.insert(id);
 
-    QTextStream in(&file);
+    QTextStream in(&bytes);
     QString line;
     while (in.readLineInto(&line)) {
         const QString body = removeComment(line);

@@ -1,5 +1,6 @@
 #include "control/batch.h"
 
+#include "app/boundedread.h"
 #include "app/linetokens.h"
 
 #include <QDebug>
@@ -77,12 +78,13 @@ void Batch::batchLoad(QString fname)
         emit batchLoadFailed(fname);
         return;
     }
-    if (file.size() > kMaxCommandFileBytes) {
+    QByteArray bytes;
+    if (!readAtMost(file, kMaxCommandFileBytes, &bytes)) {
         qDebug().noquote() << "Batch file too large" << fname;
         emit batchLoadFailed(fname);
         return;
     }
-    QTextStream in(&file);
+    QTextStream in(&bytes);
     QStringList loaded;
     QString joined;
     bool continued = false;

@@ -17,7 +17,9 @@ QString setupRealText(double v);  // text-stream default: 6 significant digits
 // The text as the field holds it, in double quotes when it holds a blank, a
 // '#' or a quote, so that it reads back as one item (also after comment
 // removal in a batch file). A text that itself holds a double quote cannot
-// be protected (items have no escape) and is written bare.
+// be protected (items have no escape) and is written bare; nor, in a batch
+// file, one with both a single quote and a '#' (both quotes open and close
+// the comment rule's quoting).
 QString setupQuotedText(const QString& text);
 
 // "<name padded to 25> <values...>" without the line break.

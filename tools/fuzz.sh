@@ -16,7 +16,7 @@ if [ -z "$targets" ]; then
   exit 1
 fi
 # shellcheck disable=SC2086
-cmake --build build-fuzz -j2 --target fenu2-phantom $targets
+cmake --build build-fuzz -j2 --target fenu2-phantom $targets $(printf "fuzzrun_%s " $targets)
 
 # Seeds of the image reader: a small phantom data set (single frames and a
 # sequence file). Other targets may keep text seeds in tests/fuzz/seeds/<target>/.
@@ -25,6 +25,11 @@ if [ ! -d "$itexSeeds" ]; then
   build-fuzz/tools/fenu2-phantom -W 12 -H 5 -n 2 -o "$itexSeeds" >/dev/null
   build-fuzz/tools/fenu2-phantom -W 9 -H 6 -n 3 --his --prefix seq -o "$itexSeeds" >/dev/null
 fi
+
+# Seeds a target makes in code (images, setup and batch texts).
+for t in $targets; do
+  "build-fuzz/tests/fuzz/fuzzrun_$t" --write-seeds "build-fuzz/seeds/$t"
+done
 
 mkdir -p build-fuzz/findings
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

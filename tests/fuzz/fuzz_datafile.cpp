@@ -60,3 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkFormat(data, size);
     return 0;
 }
+
+void fenu2FuzzSeeds(QList<QByteArray>* seeds)
+{
+    const double v[12] = {0.5, -1e-7, 3.25, 12.0, -12.0, 1e300, 0.0, 2.0, 7.5, -0.125, 4.0, 1.0};
+    const MatrixView m{v, 3, 4};
+    *seeds << buildCtImgDataText(m, DataRegion{0, 0, 4, 3}, DataLimits{})
+           << buildCtImgDataText(m, DataRegion{1, 1, 3, 2}, DataLimits{5.0, -5.0, 0.0})
+           << QByteArray("## 240301\n3 2\n1 2 3\n4 5 nan\n");
+}

@@ -6,6 +6,7 @@
 #include "input/imgdata.h"
 #include "input/imgdatas.h"
 #include "recon/sinogramcore.h"
+#include "tools/itexwriter.h"
 
 #include <QFile>
 #include <QImage>
@@ -73,4 +74,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         guessCor(set, in, &cor);
     }
     return 0;
+}
+
+void fenu2FuzzSeeds(QList<QByteArray>* seeds)
+{
+    for (const auto& [type, frames] : {std::pair{2, 1}, {2, 3}, {1, 1}, {4, 2}}) {
+        ItexHeader h;
+        h.width = 6;
+        h.height = 4;
+        h.pixelType = uint16_t(type);
+        h.frameCount = uint16_t(frames);
+        const QByteArray comment = itexComment(6, 4, 0.25);
+        QByteArray file = itexFileHeader(h, int(comment.size())) + comment;
+        const int bytes = type == 2 || type == 1 ? 2 : 4;
+        for (int f = 0; f < frames; ++f)
+            file += (f > 0 ? QByteArray(64, '\0') : QByteArray()) + QByteArray(6 * 4 * bytes, char(f + 1));
+        *seeds << file;
+    }
 }

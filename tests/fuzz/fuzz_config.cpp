@@ -1,0 +1,39 @@
+// Arbitrary bytes as a configuration file: no crash, no unbounded read, and
+// a table whose lookups give what its entries hold (the last setting of a
+// key wins in place, so each key appears once).
+#include "app/optiontable.h"
+#include "tests/fuzz/fuzztempfile.h"
+
+#include <QSet>
+
+#include <cstdint>
+
+namespace {
+void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const bool init = (qInstallMessageHandler(quiet), true);
+    (void)init;
+    const QString path = fuzzInputFile("config", data, size);
+    OptionTable t;
+    if (path.isEmpty() || !t.readConfigFile(path))
+        return 0;
+    QSet<QString> keys;
+    for (const OptionTable::Entry& e : t.entries()) {
+        if (keys.contains(e.key) || !t.contains(e.key) || t.value(e.key) != e.value)
+            __builtin_trap();
+        keys.insert(e.key);
+        if (t.valueNoCase(e.key.toUpper()).isNull() && !e.value.isNull())
+            __builtin_trap();
+    }
+    return 0;
+}
+
+void fenu2FuzzSeeds(QList<QByteArray>* seeds)
+{
+    *seeds << QByteArray("# config.cfg\nDataRoot \"/data/2026B beam time\"   # where\nnative_dialog 0\n"
+                         "Tessela localhost 6078\n-nw\nINCLUDE missing.cfg\npng_compression 1\n")
+           << QByteArray("include \"a b.cfg\"\r\nDataRoot '/x y'\r\nkey\tvalue\textra more\n\"open quote\n");
+}

@@ -1,0 +1,19 @@
+// The input of a fuzz target as a file, for readers that take a file name.
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <unistd.h>
+
+inline QString fuzzInputFile(const char* target, const std::uint8_t* data, std::size_t size)
+{
+    const QString path = QStringLiteral("/tmp/fenu2-%1-%2.txt").arg(QLatin1String(target)).arg(getpid());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    f.write(reinterpret_cast<const char*>(data), qint64(size));
+    return path;
+}

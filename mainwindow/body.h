@@ -7,6 +7,7 @@
 #include "app/runfaults.h"
 #include "app/widgets/filedialog.h"
 #include "control/batchcmd.h"
+#include "control/settingtable.h"
 #include "display/mousec.h"
 #include "recon/procparams.h"
 
@@ -43,7 +44,6 @@ class SeekCtrl;
 class SelectAFile;
 class SelectAImgFile;
 class SelectDataFiles;
-class SetupFileWriter;
 class Sinogram;
 
 namespace Ui {
@@ -203,16 +203,12 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // How a command leaves the batch: going on at once, or waiting for the
-    // end of a reconstruction run or of a load.
-    enum class CmdEnd { Done, Run, Load };
-    using CmdHandler = CmdEnd (*)(Body&, const BatchCmd&);
-    static const QHash<QString, CmdHandler>& commandTable();
+    // Every setup command, and the lines of a saved setup (bodycommands.cpp).
+    static const SettingTable<Body>& settings();
     CmdEnd execCmd(const BatchCmd& cmd, bool fromBatch);
     CmdEnd calcExec(bool fromBatch);
     CmdEnd loadHold() const;
     void setCtSel(bool ct1);
-    void writeSetup(SetupFileWriter& w) const;
     void openSetupDialog(bool saving);
     void noSeqPanel(const BatchCmd& cmd, const char* what) const;
 

@@ -1,6 +1,6 @@
 // The setup command executor of the main window: every command a batch or
-// setup file can hold, the batch's waits for runs and loads, and the end of
-// a window-less batch run.
+// setup file can hold (one row each, which also gives its saved setup line),
+// the batch's waits for runs and loads, and the end of a window-less batch run.
 #include "mainwindow/body.h"
 
 #include "control/batch.h"
@@ -13,7 +13,9 @@
 #include "recon/widgets/sinogram.h"
 #include "ui_Body.h"
 
+#include <QCheckBox>
 #include <QDebug>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <algorithm>
@@ -30,209 +32,135 @@ void selectOrClear(SelectAFile* s, const QString& fname)
         s->fileSelected0(fname);
 }
 
+// A list entry names a frame of a sequence file as "path(n)"; the file
+// itself is what a setup file records.
+QString listedFile(const QString& entry)
+{
+    static const QRegularExpression frame(QStringLiteral("\\(\\d+\\)$"));
+    QString f = entry;
+    f.remove(frame);
+    return f;
+}
+
 } // namespace
 
-const QHash<QString, Body::CmdHandler>& Body::commandTable()
+const SettingTable<Body>& Body::settings()
 {
-    using E = CmdEnd;
-    static const QHash<QString, CmdHandler> table = [] {
-        QHash<QString, CmdHandler> t;
-        const auto add = [&t](const char* name, CmdHandler h) { t.insert(QString::fromLatin1(name).toUpper(), h); };
+    using S = SetupSection;
+    static const SettingTable<Body> table = [] {
+        SettingTable<Body> t;
 
-        add("images_load", [](Body& b, const BatchCmd& c) {
-            b.ui->CTFiles->selectFilesIn(c.dirArg(), c.patternArgs());
-            return b.loadHold();
-        });
-        add("images_new_on_load", [](Body& b, const BatchCmd& c) { b.ui->CTFiles->setNewOnLoad(c.flagArg()); return E::Done; });
-        add("images_add_on_load", [](Body& b, const BatchCmd& c) { b.ui->CTFiles->setNewOnLoad(!c.flagArg()); return E::Done; });
-        add("images_clear", [](Body& b, const BatchCmd&) { b.ui->CTFiles->clearFiles(); return E::Done; });
-        add("images_exp_time", [](Body& b, const BatchCmd& c) { b.ui->CTFiles->setExpTime(c.realArg()); return E::Done; });
-        add("images_multi", [](Body& b, const BatchCmd& c) {
-            b.ui->CTFiles->setMulti(c.flagArg(0));
-            b.ui->CTFiles->setMultiTimes(c.intArg(1));
-            return E::Done;
-        });
-        add("images_seek", [](Body& b, const BatchCmd& c) {
-            b.ui->seekCtrl->setIndex(std::min(c.intArg(), b.ui->seekCtrl->maximum()));
-            return E::Done;
-        });
-        add("images_keep_setup", [](Body& b, const BatchCmd& c) { b.ui->CTFiles->setKeepConditions(c.flagArg()); return E::Done; });
+        // Families: one helper makes the rows of a selector or panel.
+        const auto referenceRows = [&t](const QString& p, SelectAImgFile* Ui::Body::*sel) {
+            t.text(p + "_load", S::OriginalImages, [sel](const Body& b) { return (b.ui->*sel)->filePath(); },
+                   [sel](Body& b, const QString& f) { selectOrClear(b.ui->*sel, f); });
+            t.command(p + "_clear", [sel](Body& b) { (b.ui->*sel)->clear0(); });
+            t.real(p + "_exp_time", notSaved, nullptr, [sel](Body& b, double v) { (b.ui->*sel)->setExpTime(v); });
+        };
+        const auto saveRows = [&t](const QString& p, QCheckBox* Ui::Body::*on, void (Body::*setOn)(bool),
+                                   SelectAFile* Ui::Body::*sel) {
+            t.flag(p, S::CtCalculation, [on](const Body& b) { return (b.ui->*on)->isChecked(); },
+                   [setOn](Body& b, bool f) { (b.*setOn)(f); });
+            t.text(p + "_path", S::CtCalculation, [sel](const Body& b) { return (b.ui->*sel)->filePath(); },
+                   [sel](Body& b, const QString& v) { (b.ui->*sel)->setDir(v); });
+            t.text(p + "_name", S::CtCalculation, [sel](const Body& b) { return (b.ui->*sel)->name(); },
+                   [sel](Body& b, const QString& v) { (b.ui->*sel)->setName(v); });
+            t.text(p + "_tag", S::CtCalculation, [sel](const Body& b) { return (b.ui->*sel)->tag(); },
+                   [sel](Body& b, const QString& v) { (b.ui->*sel)->setTag(v); });
+            t.command(p + "_clear", [sel](Body& b) { (b.ui->*sel)->clear0(); });
+        };
+        const auto i0PanelRows = [&t](const QString& p, I0ofImage* Ui::Body::*panel) {
+            t.real(p + "_val", notSaved, nullptr, [panel](Body& b, double v) { (b.ui->*panel)->setI0Val(v); });
+            t.flag(p + "_from_xafs", notSaved, nullptr, [panel](Body& b, bool f) { (b.ui->*panel)->setCalcFromXafs(f); });
+            t.text(p + "_xafs", notSaved, nullptr, [panel](Body& b, const QString& f) { selectOrClear((b.ui->*panel)->xafsFile(), f); });
+            t.command(p + "_xafs_clear", [panel](Body& b) { (b.ui->*panel)->xafsFile()->clear0(); });
+            t.text(p + "_eng_ptn", notSaved, nullptr, [panel](Body& b, const QString& v) { (b.ui->*panel)->setEngPattern(v); });
+        };
 
-        add("i0_load", [](Body& b, const BatchCmd& c) { selectOrClear(b.ui->I0ImgSel, c.textArg()); return E::Done; });
-        add("i0_clear", [](Body& b, const BatchCmd&) { b.ui->I0ImgSel->clear0(); return E::Done; });
-        add("i0_exp_time", [](Body& b, const BatchCmd& c) { b.ui->I0ImgSel->setExpTime(c.realArg()); return E::Done; });
-        add("bg_load", [](Body& b, const BatchCmd& c) { selectOrClear(b.ui->BGImgSel, c.textArg()); return E::Done; });
-        add("bg_clear", [](Body& b, const BatchCmd&) { b.ui->BGImgSel->clear0(); return E::Done; });
-        add("bg_exp_time", [](Body& b, const BatchCmd& c) { b.ui->BGImgSel->setExpTime(c.realArg()); return E::Done; });
+        // Written as a comment: loading a setup never reloads the images.
+        t.dirPatterns("images_load", asComment(S::OriginalImages), [](const Body& b) { return b.ui->CTFiles->count() > 0 ? listedFile(b.ui->CTFiles->entry(0)) : QString(); },
+                      [](Body& b, const QString& dir, const QStringList& patterns) { b.ui->CTFiles->selectFilesIn(dir, patterns); return b.loadHold(); });
+        t.flag("images_new_on_load", S::OriginalImages, [](const Body& b) { return b.ui->CTFiles->isNewOnLoad(); }, [](Body& b, bool f) { b.ui->CTFiles->setNewOnLoad(f); });
+        t.alias("images_add_on_load", "images_new_on_load", true);
+        t.flag("images_keep_setup", S::OriginalImages, [](const Body& b) { return b.ui->CTFiles->keepConditions(); }, [](Body& b, bool f) { b.ui->CTFiles->setKeepConditions(f); });
+        t.flagInt("images_multi", S::OriginalImages, [](const Body& b) { return std::pair(b.ui->CTFiles->isMulti(), b.ui->CTFiles->multiTimes()); },
+                  [](Body& b, bool f, int n) { b.ui->CTFiles->setMulti(f); b.ui->CTFiles->setMultiTimes(n); });
+        t.integer("images_seek", S::OriginalImages, [](const Body& b) { return b.ui->seekCtrl->value(); }, [](Body& b, int i) { b.ui->seekCtrl->setIndex(std::min(i, b.ui->seekCtrl->maximum())); });
+        t.command("images_clear", [](Body& b) { b.ui->CTFiles->clearFiles(); });
+        t.real("images_exp_time", notSaved, nullptr, [](Body& b, double v) { b.ui->CTFiles->setExpTime(v); });
+        referenceRows("i0", &Ui::Body::I0ImgSel);
+        referenceRows("bg", &Ui::Body::BGImgSel);
 
         // Values set by a command survive the next load's defaults.
-        add("ct_proc_slice", [](Body& b, const BatchCmd& c) {
-            b.procCtrl->setSliceNo(c.intArg());
-            b.initSliceNo = false;
-            return E::Done;
-        });
-        add("ct_auto_exec", [](Body& b, const BatchCmd& c) { b.procCtrl->setAutoExec(c.flagArg()); return E::Done; });
-        add("ct_slice_from", [](Body& b, const BatchCmd& c) { b.procCtrl->setSliceFrom(c.intArg()); return E::Done; });
-        add("ct_slice_to", [](Body& b, const BatchCmd& c) {
-            b.procCtrl->setSliceTo(c.intArg());
-            b.initSliceTo = false;
-            return E::Done;
-        });
-        add("ct_slice_step", [](Body& b, const BatchCmd& c) { b.procCtrl->setSliceStep(c.intArg()); return E::Done; });
-        add("ct_threads", [](Body& b, const BatchCmd& c) { b.procCtrl->setThreads(c.intArg()); return E::Done; });
-        add("ct_cor", [](Body& b, const BatchCmd& c) {
-            b.procCtrl->setCor(c.realArg());
-            b.initCor = false;
-            return E::Done;
-        });
-        add("ct_rot_ax_is_h", [](Body& b, const BatchCmd& c) { b.procCtrl->setRotAxIsH(c.flagArg()); return E::Done; });
-        add("ct_rot_ax_is_v", [](Body& b, const BatchCmd& c) { b.procCtrl->setRotAxIsV(c.flagArg()); return E::Done; });
-        add("ct_recorded_cor_1", [](Body& b, const BatchCmd& c) {
-            b.procCtrl->setRecordedCoR1(c.intArg(0), c.realArg(1));
-            return E::Done;
-        });
-        add("ct_recorded_cor_2", [](Body& b, const BatchCmd& c) {
-            b.procCtrl->setRecordedCoR2(c.intArg(0), c.realArg(1));
-            return E::Done;
-        });
-        const CmdHandler angleOrigin = [](Body& b, const BatchCmd& c) {
-            b.procCtrl->setAngleOriginDeg(c.realArg());
-            b.procCtrl->announceFieldEdits();
-            return E::Done;
-        };
-        add("ct_angle_origin", angleOrigin);
-        add("ct_angle_offset", angleOrigin);
-        add("ct_use_partial_data_set", [](Body& b, const BatchCmd& c) {
-            b.procCtrl->setUsePartialDataSet(c.flagArg());
-            return E::Done;
-        });
-        add("ct_dataset_range", [](Body& b, const BatchCmd& c) {
-            b.procCtrl->setDataSetRangeDeg(c.realArg());
-            b.procCtrl->announceFieldEdits();
-            return E::Done;
-        });
-        add("ct_dataset_using_images", [](Body& b, const BatchCmd& c) {
-            b.procCtrl->setDataSetUsingImages(c.intArg());
-            b.procCtrl->announceFieldEdits();
-            return E::Done;
-        });
-        add("ct_dataset_start_image_no", [](Body& b, const BatchCmd& c) {
-            b.procCtrl->setDataSetStartImageNo(c.intArg());
-            b.procCtrl->announceFieldEdits();
-            return E::Done;
-        });
-        add("ct_set_disp_region", [](Body& b, const BatchCmd& c) {
-            b.dRUpdated(c.realArg(0), c.realArg(1), c.realArg(2), c.realArg(3));
-            return E::Done;
-        });
-        add("ct_set_calc_region", [](Body& b, const BatchCmd& c) {
-            b.cRUpdated(c.realArg(0), c.realArg(1), c.realArg(2), c.realArg(3));
-            return E::Done;
-        });
+        t.integer("ct_proc_slice", S::CtSetting, [](const Body& b) { return b.procCtrl->sliceNo(); }, [](Body& b, int i) { b.procCtrl->setSliceNo(i); b.initSliceNo = false; });
+        t.real("ct_angle_origin", S::CtSetting, [](const Body& b) { return b.procCtrl->angleOriginDeg(); }, [](Body& b, double v) { b.procCtrl->setAngleOriginDeg(v); b.procCtrl->announceFieldEdits(); });
+        t.alias("ct_angle_offset", "ct_angle_origin");
+        t.real("ct_dataset_range", S::CtSetting, [](const Body& b) { return b.procCtrl->dataSetRangeDeg(); }, [](Body& b, double v) { b.procCtrl->setDataSetRangeDeg(v); b.procCtrl->announceFieldEdits(); });
+        t.flag("ct_use_partial_data_set", S::CtSetting, [](const Body& b) { return b.procCtrl->usePartialDataSet(); }, [](Body& b, bool f) { b.procCtrl->setUsePartialDataSet(f); });
+        t.integer("ct_dataset_using_images", S::CtSetting, [](const Body& b) { return b.procCtrl->dataSetUsingImages(); }, [](Body& b, int i) { b.procCtrl->setDataSetUsingImages(i); b.procCtrl->announceFieldEdits(); });
+        t.integer("ct_dataset_start_image_no", S::CtSetting, [](const Body& b) { return b.procCtrl->dataSetStartImageNo(); }, [](Body& b, int i) { b.procCtrl->setDataSetStartImageNo(i); b.procCtrl->announceFieldEdits(); });
+        t.flag("ct_auto_exec", S::CtSetting, [](const Body& b) { return b.procCtrl->autoExec(); }, [](Body& b, bool f) { b.procCtrl->setAutoExec(f); });
+        t.integer("ct_slice_from", S::CtSetting, [](const Body& b) { return b.procCtrl->sliceFrom(); }, [](Body& b, int i) { b.procCtrl->setSliceFrom(i); });
+        t.integer("ct_slice_to", S::CtSetting, [](const Body& b) { return b.procCtrl->sliceTo(); }, [](Body& b, int i) { b.procCtrl->setSliceTo(i); b.initSliceTo = false; });
+        t.integer("ct_slice_step", S::CtSetting, [](const Body& b) { return b.procCtrl->sliceStep(); }, [](Body& b, int i) { b.procCtrl->setSliceStep(i); });
+        t.integer("ct_threads", S::CtSetting, [](const Body& b) { return b.procCtrl->threads(); }, [](Body& b, int i) { b.procCtrl->setThreads(i); });
+        t.real("ct_cor", S::CtSetting, [](const Body& b) { return b.procCtrl->cor(); }, [](Body& b, double v) { b.procCtrl->setCor(v); b.initCor = false; });
+        t.flag("ct_rot_ax_is_h", S::CtSetting, [](const Body& b) { return !b.procCtrl->rotAxIsV(); }, [](Body& b, bool f) { b.procCtrl->setRotAxIsH(f); });
+        t.alias("ct_rot_ax_is_v", "ct_rot_ax_is_h", true);
+        t.intReal("ct_recorded_cor_1", S::CtSetting, [](const Body& b) { return std::pair(b.procCtrl->recordedSlice1(), b.procCtrl->recordedCoR1()); }, [](Body& b, int s, double c) { b.procCtrl->setRecordedCoR1(s, c); });
+        t.intReal("ct_recorded_cor_2", S::CtSetting, [](const Body& b) { return std::pair(b.procCtrl->recordedSlice2(), b.procCtrl->recordedCoR2()); }, [](Body& b, int s, double c) { b.procCtrl->setRecordedCoR2(s, c); });
+        t.fourReals("ct_set_disp_region", [](Body& b, double x0, double z0, double x1, double z1) { b.dRUpdated(x0, z0, x1, z1); });
+        t.fourReals("ct_set_calc_region", [](Body& b, double x0, double z0, double x1, double z1) { b.cRUpdated(x0, z0, x1, z1); });
 
         // The two engines are exclusive: switching one off selects the other.
-        add("calc_ct1", [](Body& b, const BatchCmd& c) { b.setCtSel(c.flagArg()); return E::Done; });
-        add("calc_ct2", [](Body& b, const BatchCmd& c) { b.setCtSel(!c.flagArg()); return E::Done; });
-        add("calc_show_res", [](Body& b, const BatchCmd& c) { b.ui->ShowCalcRes->setChecked(c.flagArg()); return E::Done; });
-        add("fix_color_scale", [](Body& b, const BatchCmd& c) { b.setFixColorScale(c.flagArg()); return E::Done; });
-        add("fix_color_min", [](Body& b, const BatchCmd& c) {
-            b.setColorMin(c.realArg());
-            b.fixColorScaleChanged();
-            return E::Done;
-        });
-        add("fix_color_max", [](Body& b, const BatchCmd& c) {
-            b.setColorMax(c.realArg());
-            b.fixColorScaleChanged();
-            return E::Done;
-        });
+        t.flag("calc_ct1", S::CtCalculation, [](const Body& b) { return b.ui->SelectCt1->isChecked(); }, [](Body& b, bool f) { b.setCtSel(f); });
+        t.alias("calc_ct2", "calc_ct1", true);
+        t.flag("calc_show_res", S::CtCalculation, [](const Body& b) { return b.ui->ShowCalcRes->isChecked(); }, [](Body& b, bool f) { b.ui->ShowCalcRes->setChecked(f); });
+        t.flag("fix_color_scale", S::CtCalculation, [](const Body& b) { return b.ui->FixColorScale->isChecked(); }, [](Body& b, bool f) { b.setFixColorScale(f); });
+        t.real("fix_color_min", S::CtCalculation, [](const Body& b) { return b.colorMin(); }, [](Body& b, double v) { b.setColorMin(v); b.fixColorScaleChanged(); });
+        t.real("fix_color_max", S::CtCalculation, [](const Body& b) { return b.colorMax(); }, [](Body& b, double v) { b.setColorMax(v); b.fixColorScaleChanged(); });
+        saveRows("auto_save_image", &Ui::Body::AutoSaveImage, &Body::setAutoSaveImage, &Ui::Body::SelectImageSaveDir);
+        saveRows("auto_save_data", &Ui::Body::AutoSaveData, &Body::setAutoSaveData, &Ui::Body::SelectDataSaveDir);
+        t.text("auto_save_data_upper_limit", S::CtCalculation, [](const Body& b) { return b.ui->DataUpperLimit->text(); }, [](Body& b, const QString& v) { b.ui->DataUpperLimit->setText(v); });
+        t.text("auto_save_data_lower_limit", S::CtCalculation, [](const Body& b) { return b.ui->DataLowerLimit->text(); }, [](Body& b, const QString& v) { b.ui->DataLowerLimit->setText(v); });
+        t.text("auto_save_data_offset", S::CtCalculation, [](const Body& b) { return b.ui->DataOffset->text(); }, [](Body& b, const QString& v) { b.ui->DataOffset->setText(v); });
+        t.flag("auto_save_in_sub_folders", S::CtCalculation, [](const Body& b) { return b.ui->SaveInSubFolders->isChecked(); }, [](Body& b, bool f) { b.ui->SaveInSubFolders->setChecked(f); });
+        t.flag("auto_save_in_sub_folders_of_slice", notSaved, nullptr, [](Body& b, bool f) { b.ui->SubOfSlice->setChecked(f); });
+        t.flag("auto_save_in_sub_folders_of_energy", S::CtCalculation, [](const Body& b) { return b.ui->SubOfEnergy->isChecked(); }, [](Body& b, bool f) { b.ui->SubOfEnergy->setChecked(f); });
+        t.flag("auto_save_data_tiff", S::CtCalculation, [](const Body& b) { return b.ui->AutoSaveDataTiff->isChecked(); }, [](Body& b, bool f) { b.ui->AutoSaveDataTiff->setChecked(f); });
 
-        add("auto_save_image", [](Body& b, const BatchCmd& c) { b.setAutoSaveImage(c.flagArg()); return E::Done; });
-        add("auto_save_image_path", [](Body& b, const BatchCmd& c) { b.ui->SelectImageSaveDir->setDir(c.textArg()); return E::Done; });
-        add("auto_save_image_name", [](Body& b, const BatchCmd& c) { b.ui->SelectImageSaveDir->setName(c.textArg()); return E::Done; });
-        add("auto_save_image_tag", [](Body& b, const BatchCmd& c) { b.ui->SelectImageSaveDir->setTag(c.textArg()); return E::Done; });
-        add("auto_save_image_clear", [](Body& b, const BatchCmd&) { b.ui->SelectImageSaveDir->clear0(); return E::Done; });
-        add("auto_save_data", [](Body& b, const BatchCmd& c) { b.setAutoSaveData(c.flagArg()); return E::Done; });
-        add("auto_save_data_path", [](Body& b, const BatchCmd& c) { b.ui->SelectDataSaveDir->setDir(c.textArg()); return E::Done; });
-        add("auto_save_data_name", [](Body& b, const BatchCmd& c) { b.ui->SelectDataSaveDir->setName(c.textArg()); return E::Done; });
-        add("auto_save_data_tag", [](Body& b, const BatchCmd& c) { b.ui->SelectDataSaveDir->setTag(c.textArg()); return E::Done; });
-        add("auto_save_data_clear", [](Body& b, const BatchCmd&) { b.ui->SelectDataSaveDir->clear0(); return E::Done; });
-        add("auto_save_data_upper_limit", [](Body& b, const BatchCmd& c) { b.ui->DataUpperLimit->setText(c.textArg()); return E::Done; });
-        add("auto_save_data_lower_limit", [](Body& b, const BatchCmd& c) { b.ui->DataLowerLimit->setText(c.textArg()); return E::Done; });
-        add("auto_save_data_offset", [](Body& b, const BatchCmd& c) { b.ui->DataOffset->setText(c.textArg()); return E::Done; });
-        add("auto_save_in_sub_folders", [](Body& b, const BatchCmd& c) { b.ui->SaveInSubFolders->setChecked(c.flagArg()); return E::Done; });
-        add("auto_save_in_sub_folders_of_slice", [](Body& b, const BatchCmd& c) { b.ui->SubOfSlice->setChecked(c.flagArg()); return E::Done; });
-        add("auto_save_in_sub_folders_of_energy", [](Body& b, const BatchCmd& c) { b.ui->SubOfEnergy->setChecked(c.flagArg()); return E::Done; });
-        add("auto_save_data_tiff", [](Body& b, const BatchCmd& c) { b.ui->AutoSaveDataTiff->setChecked(c.flagArg()); return E::Done; });
-
-        const CmdHandler showInfo = [](Body& b, const BatchCmd& c) {
-            b.ui->ShowAdditionalInfo->setChecked(c.flagArg());
-            b.setShowAdditionalInfo(c.flagArg());
-            return E::Done;
-        };
-        add("add_inf_show", showInfo);
-        add("seq_exec_show", showInfo);
-        add("add_inf_VKR_standard", [](Body& b, const BatchCmd& c) {
-            b.seqVkrStandard = c.flagArg();
-            b.noSeqPanel(c, "the setting is only kept for setup files");
-            return E::Done;
-        });
-        add("add_inf_raw_i0_val", [](Body& b, const BatchCmd& c) { b.ui->I0ofRawImage_->setI0Val(c.realArg()); return E::Done; });
-        add("add_inf_raw_i0_from_xafs", [](Body& b, const BatchCmd& c) { b.ui->I0ofRawImage_->setCalcFromXafs(c.flagArg()); return E::Done; });
-        add("add_inf_raw_i0_xafs", [](Body& b, const BatchCmd& c) { selectOrClear(b.ui->I0ofRawImage_->xafsFile(), c.textArg()); return E::Done; });
-        add("add_inf_raw_i0_xafs_clear", [](Body& b, const BatchCmd&) { b.ui->I0ofRawImage_->xafsFile()->clear0(); return E::Done; });
-        add("add_inf_raw_i0_eng_ptn", [](Body& b, const BatchCmd& c) { b.ui->I0ofRawImage_->setEngPattern(c.textArg()); return E::Done; });
-        add("add_inf_i0_i0_val", [](Body& b, const BatchCmd& c) { b.ui->I0ofI0Image_->setI0Val(c.realArg()); return E::Done; });
-        add("add_inf_i0_i0_from_xafs", [](Body& b, const BatchCmd& c) { b.ui->I0ofI0Image_->setCalcFromXafs(c.flagArg()); return E::Done; });
-        add("add_inf_i0_i0_xafs", [](Body& b, const BatchCmd& c) { selectOrClear(b.ui->I0ofI0Image_->xafsFile(), c.textArg()); return E::Done; });
-        add("add_inf_i0_i0_xafs_clear", [](Body& b, const BatchCmd&) { b.ui->I0ofI0Image_->xafsFile()->clear0(); return E::Done; });
-        add("add_inf_i0_i0_eng_ptn", [](Body& b, const BatchCmd& c) { b.ui->I0ofI0Image_->setEngPattern(c.textArg()); return E::Done; });
+        t.flag("add_inf_show", S::CtXafs, [](const Body& b) { return b.ui->ShowAdditionalInfo->isChecked(); }, [](Body& b, bool f) { b.ui->ShowAdditionalInfo->setChecked(f); b.setShowAdditionalInfo(f); });
+        t.alias("seq_exec_show", "add_inf_show");
+        t.flag("add_inf_VKR_standard", S::CtXafs, [](const Body& b) { return b.seqVkrStandard; }, [](Body& b, bool f, const BatchCmd& c) { b.seqVkrStandard = f; b.noSeqPanel(c, "the setting is only kept for setup files"); });
+        i0PanelRows("add_inf_raw_i0", &Ui::Body::I0ofRawImage_);
+        i0PanelRows("add_inf_i0_i0", &Ui::Body::I0ofI0Image_);
+        t.text("seq_exec_dir", S::CtXafs, [](const Body& b) { return b.seqDir; }, [](Body& b, const QString& v, const BatchCmd& c) { b.seqDir = v; b.noSeqPanel(c, "the directory is only kept for setup files"); });
+        t.text("seq_exec_file_pattern", S::CtXafs, [](const Body& b) { return b.seqFilePattern; }, [](Body& b, const QString& v, const BatchCmd& c) { b.seqFilePattern = v; b.noSeqPanel(c, "the pattern is only kept for setup files"); });
+        // The I0 list's own dialog keeps the directory the user chose.
+        t.dirPatterns("seq_exec_select_i0", S::CtXafs, [](const Body& b) { return b.ui->SelI0Files->count() > 0 ? b.ui->SelI0Files->entry(0) : QString(); },
+                      [](Body& b, const QString& dir, const QStringList& patterns) { SelectDataFiles* l = b.ui->SelI0Files; const QString keep = l->dialogDirectory(); l->selectFilesIn(dir, patterns); l->setDialogDirectory(keep); });
+        t.flag("seq_exec_keep_range_on_new_set", S::CtXafs, [](const Body& b) { return b.ui->keepOnNewSet->isChecked(); }, [](Body& b, bool f) { b.ui->keepOnNewSet->setChecked(f); });
+        t.command("seq_exec_set", [](Body& b, const BatchCmd& c) { b.noSeqPanel(c, "no data set is loaded"); });
 
         // Tabs: 0 raw, 1 sinogram, 2 CT, 3 I0, 4 BG, 5 CT images, 6 3-D view.
-        add("show_tab", [](Body& b, const BatchCmd& c) { b.ui->ImgsTab->setCurrentIndex(c.intArg()); return E::Done; });
-        add("show_orig", [](Body& b, const BatchCmd&) { b.ui->ImgsTab->setCurrentIndex(0); return E::Done; });
-        add("show_sinogram", [](Body& b, const BatchCmd&) { b.ui->ImgsTab->setCurrentIndex(1); return E::Done; });
-        add("show_ct1", [](Body& b, const BatchCmd&) { b.ui->ImgsTab->setCurrentIndex(2); return E::Done; });
-        add("show_i0", [](Body& b, const BatchCmd&) { b.ui->ImgsTab->setCurrentIndex(3); return E::Done; });
-        add("show_bg", [](Body& b, const BatchCmd&) { b.ui->ImgsTab->setCurrentIndex(4); return E::Done; });
-        add("show_ct2", [](Body& b, const BatchCmd& c) {
+        t.integer("show_tab", notSaved, nullptr, [](Body& b, int i) { b.ui->ImgsTab->setCurrentIndex(i); });
+        const char* fixedTabs[] = {"show_orig", "show_sinogram", "show_ct1", "show_i0", "show_bg"};
+        for (int i = 0; i < 5; ++i)
+            t.command(fixedTabs[i], [i](Body& b) { b.ui->ImgsTab->setCurrentIndex(i); });
+        t.integer("show_ct2", notSaved, nullptr, [](Body& b, int i) {
             // 64-bit, so that a huge argument cannot wrap into a valid tab.
-            const qint64 tab = 5 + qint64(c.intArg());
+            const qint64 tab = 5 + qint64(i);
             if (tab >= 0 && tab < b.ui->ImgsTab->count())
                 b.ui->ImgsTab->setCurrentIndex(int(tab));
-            return E::Done;
         });
-        add("tesselaLink_set_send_msg", [](Body& b, const BatchCmd& c) { b.ui->SendMsg2Tessela->setChecked(c.flagArg()); return E::Done; });
-        add("set_sgm_alter_stack", [](Body& b, const BatchCmd& c) { b.sinogram->setAlterStack(c.flagArg()); return E::Done; });
-
-        add("seq_exec_dir", [](Body& b, const BatchCmd& c) {
-            b.seqDir = c.textArg();
-            b.noSeqPanel(c, "the directory is only kept for setup files");
-            return E::Done;
-        });
-        add("seq_exec_file_pattern", [](Body& b, const BatchCmd& c) {
-            b.seqFilePattern = c.textArg();
-            b.noSeqPanel(c, "the pattern is only kept for setup files");
-            return E::Done;
-        });
-        add("seq_exec_set", [](Body& b, const BatchCmd& c) {
-            b.noSeqPanel(c, "no data set is loaded");
-            return E::Done;
-        });
-        add("seq_exec_select_i0", [](Body& b, const BatchCmd& c) {
-            // The I0 list's own dialog keeps the directory the user chose.
-            SelectDataFiles* list = b.ui->SelI0Files;
-            const QString keep = list->dialogDirectory();
-            list->selectFilesIn(c.dirArg(), c.patternArgs());
-            list->setDialogDirectory(keep);
-            return E::Done;
-        });
-        add("seq_exec_keep_range_on_new_set", [](Body& b, const BatchCmd& c) { b.ui->keepOnNewSet->setChecked(c.flagArg()); return E::Done; });
+        t.flag("tesselaLink_set_send_msg", notSaved, nullptr, [](Body& b, bool f) { b.ui->SendMsg2Tessela->setChecked(f); });
+        t.flag("set_sgm_alter_stack", notSaved, nullptr, [](Body& b, bool f) { b.sinogram->setAlterStack(f); });
         return t;
     }();
     return table;
 }
 
-Body::CmdEnd Body::execCmd(const BatchCmd& cmd, bool fromBatch)
+CmdEnd Body::execCmd(const BatchCmd& cmd, bool fromBatch)
 {
     // Commands with a result or a wait of their own for the batch.
     if (cmd.is("calc_exec"))
@@ -245,11 +173,10 @@ Body::CmdEnd Body::execCmd(const BatchCmd& cmd, bool fromBatch)
         return CmdEnd::Done;
     }
     // Unknown names, comments and labels do nothing, silently.
-    const CmdHandler h = commandTable().value(cmd.name.toUpper(), nullptr);
-    return h ? h(*this, cmd) : CmdEnd::Done;
+    return settings().exec(*this, cmd);
 }
 
-Body::CmdEnd Body::calcExec(bool fromBatch)
+CmdEnd Body::calcExec(bool fromBatch)
 {
     if (!fromBatch) {
         startCalcCt();
@@ -262,7 +189,7 @@ Body::CmdEnd Body::calcExec(bool fromBatch)
     return CmdEnd::Run;
 }
 
-Body::CmdEnd Body::loadHold() const
+CmdEnd Body::loadHold() const
 {
     // A load that began (or waits for the end of a run) holds the batch
     // until the set is complete; a selection of nothing does not.

@@ -30,8 +30,8 @@
 #include <vector>
 
 // How a command leaves a batch: going on at once, or waiting for the end of
-// a reconstruction run or of a load.
-enum class CmdEnd { Done, Run, Load };
+// a reconstruction run, of a load, or of continuous 2DA of the viewer link.
+enum class CmdEnd { Done, Run, Load, Viewer };
 
 // The sections of a setup file, in file order.
 enum class SetupSection { OriginalImages, CtSetting, CtCalculation, CtXafs };

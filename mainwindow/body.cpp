@@ -4,6 +4,9 @@
 #include "app/fieldtext.h"
 #include "app/optiontable.h"
 #include "control/batch.h"
+#include "control/tesselactrl.h"
+#include "control/tesselalink.h"
+#include "control/xafsbatch.h"
 #include "display/widgets/colorbar.h"
 #include "display/widgets/dispb.h"
 #include "display/widgets/rawdisp.h"
@@ -22,6 +25,7 @@
 #include "recon/widgets/procctrl.h"
 #include "recon/widgets/sinogram.h"
 #include "ui_Body.h"
+#include "view3d/widgets/ctview.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -62,7 +66,8 @@ void joinThread(QThread*& t)
 
 Body::Body(QWidget* parent, int workerCount)
     : QFrame(parent), batch(new Batch), rawDisp(new RawDisp), sinogram(new Sinogram), ctCalc(new CtCalc),
-      procCtrl(new ProcCtrl), imgDatas(new ImgDatas), ctDisp(new CtDisp), ctView(new QFrame)
+      procCtrl(new ProcCtrl), imgDatas(new ImgDatas), ctDisp(new CtDisp), ctView(new CtView(dataRoot())),
+      xafsBatch(new XafsBatch), tslCtrl(new TesselaCtrl)
 {
     createPens();
     slicesTimed = options().valueNoCase(QStringLiteral("slice_timing"), QStringLiteral("0")) == QLatin1String("1");
@@ -80,8 +85,11 @@ Body::Body(QWidget* parent, int workerCount)
 
     startImageSetThread();
     startBatchThread();
+    startSeqThread();
     fillPages();
 
+    scheduler = new RunScheduler(*this, this);
+    wireScheduler();
     createWorkers(workerCount > 0 ? workerCount : std::max(1, QThread::idealThreadCount()));
     procCtrl->setMaxThreads(int(ctCalc2s.size()));
     retranslateOwnTexts();
@@ -89,6 +97,8 @@ Body::Body(QWidget* parent, int workerCount)
     imgDatas->setI0Handle(ui->I0ImgSel->imageSlot());
     imgDatas->setBgHandle(ui->BGImgSel->imageSlot());
     connectPanels();
+    setupTesselaLink();
+    connectCtView();
 }
 
 void Body::createPens()
@@ -154,7 +164,6 @@ void Body::fillPages()
     ui->I0ImgBase->setContent(ui->I0ImgSel->display());
     ui->BGImgBase->setContent(ui->BGImgSel->display());
     ui->CtImgsBase->setContent(ctDisp);
-    ctView->setObjectName(QStringLiteral("CtView"));
     ui->CtViewBase->setContent(ctView);
 }
 
@@ -167,24 +176,28 @@ void Body::createWorkers(int count)
         dataSaver->setPngCompression(pngLevel);
     dataSaverThread = startedThread(dataSaver, QStringLiteral("DataSaver"));
 
-    handedOut.fill(false, count);
     const bool all = showAllCt2Images();
     for (int i = 0; i < count; ++i) {
         auto* panel = new CtCalc2Ui(this);
         panel->hide();
         panel->setWorkerNo(i + 1);
         auto* worker = new CtCalc2;
-        worker->setParams(&params);
+        worker->setParams(&scheduler->params());
         worker->setImgDatas(imgDatas);
         panel->setWorker(worker);
         ctCalc2Threads << startedThread(worker, QStringLiteral("CtCalc2 %1").arg(i + 1));
 
         connect(this, &Body::startCt, worker, &CtCalc2::startCt);
-        connect(worker, &CtCalc2::calcFinished, this, [this, i] { workerFinished(i); });
+        connect(worker, &CtCalc2::calcFinished, this, [this, i] { scheduler->workerFinished(i); });
+        // Before the saver hears of the record: the viewer link then always
+        // learns that a slice is pending before it learns that it is saved.
+        connect(worker, &CtCalc2::saveDataWDiscard, this, [this](SavingData* d) {
+            QMetaObject::invokeMethod(tslCtrl, [c = tslCtrl, slice = d->sliceNo.toInt()] { c->noticedSliceQueued(slice); });
+        }, Qt::DirectConnection);
         connect(worker, &CtCalc2::saveDataWDiscard, dataSaver, &DataSaver::saveDataWDiscard);
         connect(worker, &CtCalc2::saveImgWDiscard, dataSaver, &DataSaver::saveImgWDiscard);
         connect(worker, &CtCalc2::ctImage, this, &Body::ctImage);
-        connect(worker, &CtCalc2::sliceDone, this, &Body::sliceDone);
+        connect(worker, &CtCalc2::sliceDone, scheduler, &RunScheduler::sliceDone);
         connect(panel, &CtResPanel::dRUpdated, this, &Body::dRUpdated);
         connect(panel, &CtResPanel::cRUpdated, this, &Body::cRUpdated);
         ctCalc2s << worker;
@@ -264,6 +277,7 @@ Body::~Body()
     for (QObject* root : roots)
         detachChildren(root, this);
     disconnect(batch, nullptr, this, nullptr);
+    disconnect(xafsBatch, nullptr, this, nullptr);
 
     // Workers first: a slice in progress is finished, what it sends to the
     // saver is queued there, and the saver writes every queued record
@@ -272,6 +286,7 @@ Body::~Body()
         joinThread(t);
     joinThread(imgDatasThread);
     joinThread(batchThread);
+    joinThread(xafsBatchThread);
     if (dataSaverThread) {
         QMetaObject::invokeMethod(dataSaver, [] {}, Qt::BlockingQueuedConnection);
         joinThread(dataSaverThread);
@@ -281,19 +296,23 @@ Body::~Body()
     for (CtCalc2Ui* p : ctCalc2Uis)
         p->setWorker(nullptr);
     qDeleteAll(ctCalc2s);
+    tslCtrl->setLink(nullptr);
+    delete tesselaLink;
+    delete tslCtrl;
     delete ctView;
     delete ctDisp;
     delete imgDatas; // deletes every image
     delete ctCalc;
     delete sinogram;
     delete rawDisp;
+    delete xafsBatch;
     delete batch;
     delete ui;
 }
 
 QList<QThread*> Body::ownThreads() const
 {
-    QList<QThread*> list{imgDatasThread, batchThread, dataSaverThread};
+    QList<QThread*> list{imgDatasThread, batchThread, xafsBatchThread, dataSaverThread};
     list << ctCalc2Threads;
     return list;
 }

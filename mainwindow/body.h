@@ -10,8 +10,11 @@
 #include "control/settingtable.h"
 #include "display/mousec.h"
 #include "recon/procparams.h"
+#include "recon/runscheduler.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHash>
 #include <QImage>
@@ -30,6 +33,7 @@ class CtCalc2;
 class CtCalc2Ui;
 class CtDisp;
 class CtResPanel;
+class CtView;
 class DataSaver;
 class ImgDatas;
 class PopDockBase;
@@ -43,14 +47,18 @@ class RawDisp;
 class SeekCtrl;
 class SelectAFile;
 class SelectAImgFile;
+class SelectDataDir;
 class SelectDataFiles;
 class Sinogram;
+class TesselaCtrl;
+class TesselaLink;
+class XafsBatch;
 
 namespace Ui {
 class Body;
 }
 
-class Body : public QFrame
+class Body : public QFrame, private RunHost
 {
     Q_OBJECT
 
@@ -67,10 +75,13 @@ public:
     ImgDatas* imageSet() const { return imgDatas; }
     DataSaver* saver() const { return dataSaver; }
     Batch* batchInterpreter() const { return batch; }
+    CtView* ctViewPanel() const { return ctView; }
     const QList<CtCalc2*>& workers() const { return ctCalc2s; }
     const QList<CtCalc2Ui*>& workerPanels() const { return ctCalc2Uis; }
-    const ProcParams& runParams() const { return params; }
-    // Every thread the window started: image set, batch, saver, workers.
+    const ProcParams& runParams() const { return scheduler->params(); }
+    RunScheduler* runScheduler() const { return scheduler; }
+    // Every thread the window started: image set, batch, sequence, saver,
+    // workers.
     QList<QThread*> ownThreads() const;
 
     // Panels of the form. The image tabs live in the "Fenu2 Images"
@@ -84,14 +95,19 @@ public:
     SeekCtrl* seeker() const;
     QTabWidget* imgsTab() const;
     PopDockBase* imgsPopDocBase() const;
+    SelectDataDir* dataDirPanel() const;
+    // The sequential driver lives on the sequence thread.
+    XafsBatch* seqDriver() const { return xafsBatch; }
+    TesselaLink* viewerLink() const { return tesselaLink; }
+    TesselaCtrl* viewerCtrl() const { return tslCtrl; }
 
-    bool isRunning() const { return running; }
+    bool isRunning() const { return scheduler->isRunning(); }
     // A start that waits for workers still finishing the slices of a
     // stopped run, or for the loader to finish the image set.
-    bool isStartPending() const { return startPending || startAfterLoad; }
+    bool isStartPending() const { return scheduler->isStartPending(); }
     // Some worker holds a handed-out slice (waiting or in progress); the
     // image set must not be reloaded meanwhile.
-    bool anyWorkerBusy() const;
+    bool anyWorkerBusy() const { return scheduler->anyWorkerBusy(); }
     // Set by the command that starts a run from a batch (calc_exec).
     void setBatchCalcRunning(bool f) { batchCalcRunning = f; }
     bool isBatchCalcRunning() const { return batchCalcRunning; }
@@ -144,10 +160,14 @@ signals:
     void finishing();
     void finishedLoadingCTFiles();
     void calcFinished();
-    void stage(QString msg, qulonglong dEt);
+    void stage(QString msg, qlonglong dEt);
     void callBatchLoad(QString fname);
     void callBatchExec();
     void callBatchCheckEnd();
+    void tslLoadFilesOfPattern(QString path);
+    void tslLoadFiles(QStringList fileList);
+    void tslStatChanged();
+    void exec2dA(QString sliceNoS);
 
 public slots:
     void dataFilesSelected(QStringList files, bool clear);
@@ -198,6 +218,21 @@ public slots:
     void setAutoSaveImage(bool f);
     void setAutoSaveData(bool f);
 
+    void exec2dA0();
+    void setupTesselaLink();
+    void tslInitFlags();
+    void tslChangedIsBusy(bool f);
+    void tslStageCtrl();
+    void tslStartCont2dA();
+
+    void selectedDir(QString dir, QStringList patterns);
+    void selectedFileInfoList(QFileInfoList fileInfoList);
+    void setFirstImageSet();
+    void setNextImageSet();
+    void startingSeqCalc();
+    void finishedSeqCalc();
+    void noticedStage(QString msg, qlonglong dEt);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -210,9 +245,15 @@ private:
     CmdEnd loadHold() const;
     void setCtSel(bool ct1);
     void openSetupDialog(bool saving);
-    void noSeqPanel(const BatchCmd& cmd, const char* what) const;
+    // The 3-D view's commands (body3d.cpp).
+    void connectCtView();
+    void view3dLoadFinished();
+    CmdEnd show3dLoad(const QString& dir, const QStringList& patterns);
+    void show3dView(double ax, double ay, double az, double deg);
+    void show3dSize(int w, int h);
+    void show3dSave(const QString& fname);
 
-    void sliceDone(int slice, double backProjectSeconds);
+    void sliceCounted(int slice, int done, int total, double seconds, double backProjectSeconds);
     void consoleLine(const QString& line) const;
     void checkBatchEnd();
     void drainSaver();
@@ -224,14 +265,21 @@ private:
     void fillPages();
     void createWorkers(int count);
     void connectPanels();
-    void workerFinished(int i);
-    void dispatch(int i, int slice);
-    void announceEnd();
-    void cancelPendingStart();
+    void wireScheduler();
+    void runStarted(const QDateTime& t);
+    void runStopped(const QDateTime& start, const QDateTime& end);
+    void announceEnd(bool counted, int slices, double seconds, double backProjectSeconds);
     void setCalcStyle(bool busy);
     void setReferenceHold(bool f);
     void retranslateOwnTexts();
-    int threadsInUse() const;
+    // RunHost: the scheduler's hands on the workers and the panel.
+    int workerCount() const override;
+    bool isWorkerBusy(int i) const override;
+    void startSlice(int i, int slice) override;
+    bool isPanelRunning() const override;
+    void startPanel() override;
+    void stopPanel() override;
+    ProcParams snapshot() override;
     QList<CtResPanel*> resPanels() const;
     void setAllRegions(double r0, double r1);
 
@@ -247,6 +295,18 @@ private:
     // comes with its own work and this is where it takes over.
     void tslLoadSlice(int slice);
 
+    // Sequential execution (bodyseq.cpp).
+    void startSeqThread();
+    void emitStage(const QString& msg);
+    void beforeSetLoad();
+    void seqCalculation();
+    void setRunEnded();
+    // Viewer link (bodylink.cpp).
+    void connectViewerLink();
+    void updateTslSaveLayout();
+    CmdEnd tslCont2dACmd();
+    void tslCont2dAUpdated(bool on);
+
     // Owned, in construction order.
     Batch* batch;
     QVector<double> i0Engs;
@@ -259,31 +319,25 @@ private:
     QList<QThread*> ctCalc2Threads;
     ImgDatas* imgDatas;
     CtDisp* ctDisp;
-    QFrame* ctView; // stands in for the 3-D view until it exists
+    CtView* ctView;
+    XafsBatch* xafsBatch = nullptr;
+    TesselaLink* tesselaLink = nullptr;
+    TesselaCtrl* tslCtrl = nullptr;
 
     Ui::Body* ui = nullptr;
     DataSaver* dataSaver = nullptr;
     QThread* imgDatasThread = nullptr;
     QThread* batchThread = nullptr;
     QThread* dataSaverThread = nullptr;
+    QThread* xafsBatchThread = nullptr;
     QButtonGroup* ctSelGroup = nullptr;
     // Overlay of the raw image: pointer, slice, slice range, CoR,
     // selection being dragged, completed selection.
     std::array<QPen, 6> pens;
 
-    // Run state.
-    bool running = false;
+    // Run state: the scheduler's; the batch's share here.
+    RunScheduler* scheduler = nullptr;
     bool batchCalcRunning = false;
-    bool startPending = false;
-    bool startAfterLoad = false;
-    bool endNoticePending = false;
-    QDateTime startT;
-    QDateTime endT;
-    ProcParams params;
-    qint64 currentSlice = 0;
-    // A slice was handed to worker i and its calcFinished has not been
-    // processed yet (GUI thread only).
-    QVector<bool> handedOut;
 
     // Loader state.
     QStringList pendingFiles;
@@ -302,6 +356,18 @@ private:
 
     double curDataSetEnergy = 0.0;
 
+    // Sequential execution: the clock of the stage messages, and the set
+    // whose run is reported on the console when it ends.
+    QElapsedTimer stageClock;
+    qlonglong stagePrevMs = 0;
+    bool seqRunning = false;
+    int reportSet = -1;
+    int reportSets = 0;
+    QString reportTag;
+    QElapsedTimer setClock;
+    // A batch waits for the end of continuous 2DA.
+    bool batchTslHeld = false;
+
     // Batch and setup state.
     bool batchLoadRunning = false;
     bool endWhenBatchEnds = false;
@@ -310,14 +376,6 @@ private:
     bool consoleProgress = false;
     RunFaults faults; // file counts live in the saver
     bool slicesTimed = false;
-    int slicesDone = 0;
-    int slicesInRun = 0;
-    double backProjectSum = 0.0;
     FileDialogSlot setupDlg;
     bool setupSaving = true;
-    // Settings of the data-directory panel, kept for setup files until the
-    // panel itself is placed.
-    QString seqDir;
-    QString seqFilePattern = QStringLiteral("*.img");
-    bool seqVkrStandard = false;
 };

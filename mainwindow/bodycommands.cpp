@@ -4,6 +4,8 @@
 #include "mainwindow/body.h"
 
 #include "control/batch.h"
+#include "control/tesselalink.h"
+#include "control/widgets/selectdatadir.h"
 #include "input/widgets/i0ofimage.h"
 #include "input/widgets/selectaimgfile.h"
 #include "input/widgets/selectdatafiles.h"
@@ -131,16 +133,22 @@ const SettingTable<Body>& Body::settings()
 
         t.flag("add_inf_show", S::CtXafs, [](const Body& b) { return b.ui->ShowAdditionalInfo->isChecked(); }, [](Body& b, bool f) { b.ui->ShowAdditionalInfo->setChecked(f); b.setShowAdditionalInfo(f); });
         t.alias("seq_exec_show", "add_inf_show");
-        t.flag("add_inf_VKR_standard", S::CtXafs, [](const Body& b) { return b.seqVkrStandard; }, [](Body& b, bool f, const BatchCmd& c) { b.seqVkrStandard = f; b.noSeqPanel(c, "the setting is only kept for setup files"); });
+        t.flag("add_inf_VKR_standard", S::CtXafs, [](const Body& b) { return b.ui->SelDDir->isVKRStandard(); }, [](Body& b, bool f) { b.ui->SelDDir->setIsVKRStandard(f); });
         i0PanelRows("add_inf_raw_i0", &Ui::Body::I0ofRawImage_);
         i0PanelRows("add_inf_i0_i0", &Ui::Body::I0ofI0Image_);
-        t.text("seq_exec_dir", S::CtXafs, [](const Body& b) { return b.seqDir; }, [](Body& b, const QString& v, const BatchCmd& c) { b.seqDir = v; b.noSeqPanel(c, "the directory is only kept for setup files"); });
-        t.text("seq_exec_file_pattern", S::CtXafs, [](const Body& b) { return b.seqFilePattern; }, [](Body& b, const QString& v, const BatchCmd& c) { b.seqFilePattern = v; b.noSeqPanel(c, "the pattern is only kept for setup files"); });
+        t.text("seq_exec_dir", S::CtXafs, [](const Body& b) { return b.ui->SelDDir->directory(); }, [](Body& b, const QString& v) { b.ui->SelDDir->selectDirectory(v); });
+        t.text("seq_exec_file_pattern", S::CtXafs, [](const Body& b) { return b.ui->SelDDir->patternText(); }, [](Body& b, const QString& v) { b.ui->SelDDir->setPatternText(v); });
         // The I0 list's own dialog keeps the directory the user chose.
         t.dirPatterns("seq_exec_select_i0", S::CtXafs, [](const Body& b) { return b.ui->SelI0Files->count() > 0 ? b.ui->SelI0Files->entry(0) : QString(); },
                       [](Body& b, const QString& dir, const QStringList& patterns) { SelectDataFiles* l = b.ui->SelI0Files; const QString keep = l->dialogDirectory(); l->selectFilesIn(dir, patterns); l->setDialogDirectory(keep); });
         t.flag("seq_exec_keep_range_on_new_set", S::CtXafs, [](const Body& b) { return b.ui->keepOnNewSet->isChecked(); }, [](Body& b, bool f) { b.ui->keepOnNewSet->setChecked(f); });
-        t.command("seq_exec_set", [](Body& b, const BatchCmd& c) { b.noSeqPanel(c, "no data set is loaded"); });
+        // Holds the batch until the set is loaded, as images_load does.
+        t.command("seq_exec_set", [](Body& b) {
+            if (b.ui->SelDDir->set())
+                return b.loadHold();
+            qDebug().noquote() << "seq_exec_set : no data set to select";
+            return CmdEnd::Done;
+        });
 
         // Tabs: 0 raw, 1 sinogram, 2 CT, 3 I0, 4 BG, 5 CT images, 6 3-D view.
         t.integer("show_tab", notSaved, nullptr, [](Body& b, int i) { b.ui->ImgsTab->setCurrentIndex(i); });
@@ -154,7 +162,15 @@ const SettingTable<Body>& Body::settings()
                 b.ui->ImgsTab->setCurrentIndex(int(tab));
         });
         t.flag("tesselaLink_set_send_msg", notSaved, nullptr, [](Body& b, bool f) { b.ui->SendMsg2Tessela->setChecked(f); });
+        t.command("tesselaLink_connect", [](Body& b) { b.tesselaLink->doConnect(); });
+        // Holds the batch until continuous 2DA ends (or the link is lost).
+        t.command("tesselaLink_cont_2da", [](Body& b) { return b.tslCont2dACmd(); });
         t.flag("set_sgm_alter_stack", notSaved, nullptr, [](Body& b, bool f) { b.sinogram->setAlterStack(f); });
+        // The 3-D view; not part of setups.
+        t.dirPatterns("show_3d_load", notSaved, nullptr, [](Body& b, const QString& dir, const QStringList& patterns) { return b.show3dLoad(dir, patterns); });
+        t.fourReals("show_3d_view", [](Body& b, double ax, double ay, double az, double deg) { b.show3dView(ax, ay, az, deg); });
+        t.command("show_3d_size", [](Body& b, const BatchCmd& c) { b.show3dSize(c.intArg(0), c.intArg(1)); });
+        t.text("show_3d_save", notSaved, nullptr, [](Body& b, const QString& fname) { b.show3dSave(fname); });
         return t;
     }();
     return table;
@@ -166,10 +182,9 @@ CmdEnd Body::execCmd(const BatchCmd& cmd, bool fromBatch)
     if (cmd.is("calc_exec"))
         return calcExec(fromBatch);
     if (cmd.is("seq_exec_next")) {
-        // Without the data-directory panel there is never a next data set.
-        noSeqPanel(cmd, "there is no next data set");
+        const bool stepped = ui->SelDDir->stepNext();
         if (fromBatch)
-            QMetaObject::invokeMethod(batch, [b = batch] { b->setLastResultOk(false); });
+            QMetaObject::invokeMethod(batch, [b = batch, stepped] { b->setLastResultOk(stepped); });
         return CmdEnd::Done;
     }
     // Unknown names, comments and labels do nothing, silently.
@@ -205,11 +220,6 @@ void Body::setCtSel(bool ct1)
     changedCtSel(button);
 }
 
-void Body::noSeqPanel(const BatchCmd& cmd, const char* what) const
-{
-    qDebug().noquote() << QStringLiteral("%1 : no data-directory panel yet; %2").arg(cmd.name, QLatin1String(what));
-}
-
 void Body::batchExCmd(BatchCmd cmd)
 {
     // A line the batch sent before it heard of the interrupt.
@@ -223,6 +233,9 @@ void Body::batchExCmd(BatchCmd cmd)
         break; // batchCalcFinished goes on
     case CmdEnd::Load:
         batchLoadRunning = true; // finishedLoadDataFiles goes on
+        break;
+    case CmdEnd::Viewer:
+        batchTslHeld = true; // the end of continuous 2DA goes on
         break;
     }
 }
@@ -254,8 +267,8 @@ void Body::checkBatchEnd()
     if (!endWhenBatchEnds || !batchEnded)
         return;
     // An interrupted run waits for results only, not for loads.
-    const bool loadPending = startPending || startAfterLoad || loading || deferredLoad;
-    if (running || anyWorkerBusy() || (loadPending && !interrupted))
+    const bool loadPending = isStartPending() || loading || deferredLoad;
+    if (isRunning() || anyWorkerBusy() || (loadPending && !interrupted))
         return;
     endWhenBatchEnds = false;
     drainSaver();
@@ -270,10 +283,10 @@ void Body::interruptRun()
     consoleLine(tr("Interrupted: the slices already started are finished and saved; interrupt again to quit at once"));
     if (batch)
         QMetaObject::invokeMethod(batch, &Batch::batchStop);
-    if (running)
+    if (isRunning())
         stopCalcCt();
-    else if (startPending || startAfterLoad)
-        cancelPendingStart();
+    else if (isStartPending())
+        scheduler->cancelPendingStart();
     endWhenBatchEnds = true;
     batchEnded = true;
     checkBatchEnd();

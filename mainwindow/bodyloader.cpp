@@ -38,7 +38,7 @@ constexpr qint64 framesTurnMs = 50;
 void Body::dataFilesSelected(QStringList files, bool clear)
 {
     // Workers read the image set during a run; a new set waits for its end.
-    if (running || startPending || anyWorkerBusy()) {
+    if (scheduler->holdsImageSet()) {
         if (clear || !deferredLoad) {
             deferredFiles = files;
             deferredClear = clear;
@@ -66,13 +66,14 @@ void Body::dataFilesSelected(QStringList files, bool clear)
     // runs hands it the new list.
     if (!loading) {
         loading = true;
+        scheduler->loadBegun();
         emit askLoadNextDataFile();
     }
 }
 
 void Body::startDeferredLoad()
 {
-    if (!deferredLoad || running || startPending || anyWorkerBusy())
+    if (!deferredLoad || scheduler->holdsImageSet())
         return;
     deferredLoad = false;
     const QStringList files = deferredFiles;
@@ -147,10 +148,7 @@ void Body::finishedLoadDataFiles()
     if (imgDatas->count() > 0)
         applyNewSetConditions();
     emit finishedLoadingCTFiles();
-    if (startAfterLoad) {
-        startAfterLoad = false;
-        startCalcCt();
-    }
+    scheduler->loadEnded();
     // A command that started the load has held its batch until now.
     if (batchLoadRunning) {
         batchLoadRunning = false;
@@ -259,12 +257,6 @@ void Body::selectedAPointInRawImg(double x, double y, MouseC::MStat s)
         procCtrl->setCor(v ? x : y);
     }
     rawDisp->dispB()->update();
-}
-
-void Body::tslLoadSlice(int slice)
-{
-    // No viewer link exists yet, so there is no one to ask.
-    Q_UNUSED(slice);
 }
 
 void Body::draw(QPainter* p)

@@ -1,5 +1,5 @@
-// Reconstruction runs of the main window: start, hand-out of slices to idle
-// workers, stop and the end notice.
+// Reconstruction runs of the main window: the run scheduler's wiring to the
+// fields, the workers, the interactive panel, the saver and the console.
 #include "mainwindow/body.h"
 
 #include "app/fieldtext.h"
@@ -12,7 +12,6 @@
 #include "recon/datasaver.h"
 #include "recon/widgets/procctrl.h"
 #include "recon/sinogramcore.h"
-#include "recon/slicerange.h"
 #include "ui_Body.h"
 
 #include <QDebug>
@@ -28,17 +27,54 @@ const QString timeFormat = QStringLiteral("hh:mm:ss.zzz");
 
 } // namespace
 
-bool Body::anyWorkerBusy() const
+void Body::wireScheduler()
 {
-    for (int i = 0; i < int(ctCalc2s.size()); ++i)
-        if (handedOut[i] || ctCalc2s[i]->isBusy())
-            return true;
-    return false;
+    connect(scheduler, &RunScheduler::busyChanged, this, &Body::setCalcStyle);
+    connect(scheduler, &RunScheduler::started, this, &Body::runStarted);
+    connect(scheduler, &RunScheduler::progress, ui->ProgPerCent, &QLineEdit::setText);
+    connect(scheduler, &RunScheduler::stopped, this, &Body::runStopped);
+    connect(scheduler, &RunScheduler::sliceCounted, this, &Body::sliceCounted);
+    connect(scheduler, &RunScheduler::ended, this, &Body::announceEnd);
 }
 
-int Body::threadsInUse() const
+int Body::workerCount() const
 {
-    return std::clamp(params.threads, 1, int(ctCalc2s.size()));
+    return int(ctCalc2s.size());
+}
+
+bool Body::isWorkerBusy(int i) const
+{
+    return ctCalc2s[i]->isBusy();
+}
+
+void Body::startSlice(int i, int slice)
+{
+    const ProcParams& p = scheduler->params();
+    emit startCt(ctCalc2s[i], p.rotAxIsV, p.corAt(slice), slice, ui->ShowCalcRes->isChecked());
+}
+
+bool Body::isPanelRunning() const
+{
+    return ctCalc->isRunning();
+}
+
+void Body::startPanel()
+{
+    ctCalc->calcCt();
+}
+
+void Body::stopPanel()
+{
+    ctCalc->stopCt();
+}
+
+ProcParams Body::snapshot()
+{
+    ProcParams p = procCtrl->procParams(ui->SelectCt1->isChecked(), ui->SelectCt2->isChecked());
+    p.upperLimit = fieldDouble(ui->DataUpperLimit->text());
+    p.lowerLimit = fieldDouble(ui->DataLowerLimit->text());
+    p.offset = fieldDouble(ui->DataOffset->text());
+    return p;
 }
 
 void Body::setCalcStyle(bool busy)
@@ -50,48 +86,25 @@ void Body::toggleCalcCt()
 {
     if (!loading && imgDatas->count() == 0)
         return;
-    if (running)
-        stopCalcCt();
-    else if (startPending || startAfterLoad)
-        cancelPendingStart();
-    else
-        startCalcCt();
+    scheduler->toggle();
 }
 
 void Body::startCalcCt()
 {
-    if (running)
-        return;
-    // Workers must not read a list that grows under them: a start during a
-    // load waits for its end.
-    if (loading) {
-        if (!startAfterLoad)
-            qDebug().noquote() << "The reconstruction starts when the images are loaded";
-        startAfterLoad = true;
-        setCalcStyle(true);
-        return;
-    }
-    // The snapshot, the workers' settings and the saver's folders change
-    // only while no worker holds a slice; a start during the end of a
-    // stopped run waits for it.
-    if (anyWorkerBusy()) {
-        startPending = true;
-        setCalcStyle(true);
-        return;
-    }
-    startPending = false;
+    scheduler->start();
+}
+
+void Body::runStarted(const QDateTime& t)
+{
     // Its slices all come out empty (and save nothing); a window-less run
     // says so in its exit status.
     if (imgDatas->count() == 0) {
         ++faults.runsWithoutImages;
         qDebug().noquote() << "No image loaded: the run reconstructs nothing";
     }
-    running = true;
     setReferenceHold(true);
-    startT = QDateTime::currentDateTime();
-    ui->CalcStartT->setText(startT.toString(timeFormat));
+    ui->CalcStartT->setText(t.toString(timeFormat));
     ui->CalcEndT->setText(QStringLiteral("--"));
-    setCalcStyle(true);
     ctDisp->clear();
 
     const bool saveImg = ui->AutoSaveImage->isChecked();
@@ -105,28 +118,14 @@ void Body::startCalcCt()
     QMetaObject::invokeMethod(dataSaver, [s = dataSaver, inSub, ofEnergy, ofSlice] {
         s->setSubFolders(inSub, ofEnergy, ofSlice);
     });
-
-    params = procCtrl->procParams(ui->SelectCt1->isChecked(), ui->SelectCt2->isChecked());
-    params.upperLimit = fieldDouble(ui->DataUpperLimit->text());
-    params.lowerLimit = fieldDouble(ui->DataLowerLimit->text());
-    params.offset = fieldDouble(ui->DataOffset->text());
-    slicesDone = 0;
-    backProjectSum = 0.0;
-    slicesInRun = params.autoExec && params.useWorkers ? SliceRange{params.from, params.to, params.step}.count() : 1;
-    if (params.useWorkers)
-        ui->ProgPerCent->setText(QStringLiteral("0 %"));
+    // Queued to the workers before their first slice.
     setupFFT();
     setupSaveConds();
-    if (params.autoExec && params.useWorkers) {
-        currentSlice = params.from;
-        execMultiCtCalc();
-    } else {
-        execSingleCtCalc();
-    }
 }
 
 void Body::setupFFT()
 {
+    const ProcParams& params = scheduler->params();
     const int images = imgDatas->count();
     if (images == 0)
         return;
@@ -169,114 +168,35 @@ void Body::setupSaveConds()
     }
 }
 
-void Body::dispatch(int i, int slice)
-{
-    handedOut[i] = true;
-    emit startCt(ctCalc2s[i], params.rotAxIsV, params.corAt(slice), slice, ui->ShowCalcRes->isChecked());
-}
-
 void Body::execSingleCtCalc()
 {
-    if (params.usePanel) {
-        if (!ctCalc->isRunning())
-            ctCalc->calcCt();
-    } else if (params.useWorkers) {
-        dispatch(0, params.slice);
-    } else {
-        stopCalcCt();
-    }
+    scheduler->execSingle();
 }
 
 void Body::execMultiCtCalc()
 {
-    if (!running)
-        return;
-    if (!params.autoExec || !params.useWorkers) {
-        if (!params.usePanel && !anyWorkerBusy())
-            stopCalcCt();
-        return;
-    }
-    const SliceRange range{params.from, params.to, params.step};
-    const int t = threadsInUse();
-    for (int i = 0; i < t; ++i) {
-        if (range.contains(currentSlice) && !handedOut[i] && !ctCalc2s[i]->isBusy()) {
-            dispatch(i, int(currentSlice));
-            currentSlice += params.step;
-        }
-    }
-    int busy = 0;
-    for (int i = 0; i < t; ++i)
-        busy += handedOut[i] || ctCalc2s[i]->isBusy() ? 1 : 0;
-    ui->ProgPerCent->setText(SliceRange::progressText(range.progressPercent(currentSlice, busy)));
-    if (range.contains(currentSlice) || busy > 0)
-        return;
-    stopCalcCt();
-}
-
-void Body::workerFinished(int i)
-{
-    handedOut[i] = false;
-    if (running) {
-        execMultiCtCalc();
-        return;
-    }
-    if (anyWorkerBusy())
-        return;
-    // The last slice of a stopped run is done: only now has the run ended.
-    if (endNoticePending) {
-        endNoticePending = false;
-        announceEnd();
-    }
-    if (startPending)
-        startCalcCt();
+    scheduler->execMulti();
 }
 
 void Body::stopCalcCt()
 {
-    if (!running) {
-        if (startPending)
-            cancelPendingStart();
-        return;
-    }
-    running = false;
-    endT = QDateTime::currentDateTime();
-    ui->CalcEndT->setText(endT.toString(timeFormat));
-    ui->CalcSpentT->setText(QString::number(startT.msecsTo(endT) / 1000.0, 'g', 6));
-    setCalcStyle(false);
-    if (params.usePanel && ctCalc->isRunning())
-        ctCalc->stopCt();
-    // Started slices finish and are saved; the run ends when they are done.
-    if (anyWorkerBusy()) {
-        endNoticePending = true;
-        return;
-    }
-    announceEnd();
+    scheduler->stop();
 }
 
-void Body::cancelPendingStart()
+void Body::runStopped(const QDateTime& start, const QDateTime& end)
 {
-    startPending = false;
-    startAfterLoad = false;
-    setCalcStyle(false);
-    // Whoever asked for the start still hears that it is over.
-    endNoticePending = true;
-    if (!anyWorkerBusy()) {
-        endNoticePending = false;
-        announceEnd();
-    }
+    ui->CalcEndT->setText(end.toString(timeFormat));
+    ui->CalcSpentT->setText(QString::number(start.msecsTo(end) / 1000.0, 'g', 6));
 }
 
-void Body::announceEnd()
+void Body::announceEnd(bool counted, int slices, double seconds, double backProjectSeconds)
 {
     setReferenceHold(false);
-    if (slicesInRun > 0) {
-        QString line = tr("Reconstruction run ended: %1 slices, %2 s")
-                           .arg(slicesDone)
-                           .arg(startT.msecsTo(QDateTime::currentDateTime()) / 1000.0, 0, 'g', 6);
+    if (counted) {
+        QString line = tr("Reconstruction run ended: %1 slices, %2 s").arg(slices).arg(seconds, 0, 'g', 6);
         if (slicesTimed)
-            line += tr(", back projection %1 s in all").arg(backProjectSum, 0, 'g', 6);
+            line += tr(", back projection %1 s in all").arg(backProjectSeconds, 0, 'g', 6);
         consoleLine(line);
-        slicesInRun = 0;
     }
     if (batchCalcRunning) {
         batchCalcRunning = false;
@@ -297,8 +217,7 @@ void Body::setReferenceHold(bool f)
 
 void Body::ctCalcFinished()
 {
-    if (running && params.usePanel)
-        stopCalcCt();
+    scheduler->panelFinished();
 }
 
 void Body::changedCtSel(QAbstractButton* button)
@@ -319,17 +238,14 @@ void Body::ctImage(int no, QImage img)
 }
 
 
-void Body::sliceDone(int slice, double backProjectSeconds)
+void Body::sliceCounted(int slice, int done, int total, double seconds, double backProjectSeconds)
 {
-    ++slicesDone;
-    backProjectSum += backProjectSeconds;
-    const int total = std::max(slicesInRun, slicesDone);
     QString line = tr("Slice %1 done: %2 % (%3 / %4), %5 s")
                        .arg(slice)
-                       .arg(100.0 * slicesDone / total, 0, 'f', 1)
-                       .arg(slicesDone)
+                       .arg(100.0 * done / total, 0, 'f', 1)
+                       .arg(done)
                        .arg(total)
-                       .arg(startT.msecsTo(QDateTime::currentDateTime()) / 1000.0, 0, 'g', 6);
+                       .arg(seconds, 0, 'g', 6);
     if (slicesTimed)
         line += tr(", back projection %1 s").arg(backProjectSeconds, 0, 'g', 6);
     consoleLine(line);

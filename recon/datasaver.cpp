@@ -87,6 +87,9 @@ void DataSaver::saveData(SavingData* data)
         return;
     const QByteArray& bytes = data->data;
     writeFiles(*data, data->ext, [&bytes](QIODevice& dev) { return dev.write(bytes) == bytes.size(); });
+    // The viewer link waits for the data file; a TIFF comes after it.
+    if (data->ext == QLatin1String("dat"))
+        emit dataSaved(data->sliceNo.toInt());
 }
 
 void DataSaver::saveImg(SavingImg* img)

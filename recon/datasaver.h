@@ -42,6 +42,11 @@ public:
     int writtenFiles() const { return written.load(); }
     int failedFiles() const { return failed.load(); }
 
+signals:
+    // The data record of this slice has been written, or given up after a
+    // failure was reported: nothing of it is pending any more.
+    void dataSaved(int slice);
+
 public slots:
     void saveDataWDiscard(SavingData* data);
     void saveData(SavingData* data);

@@ -247,6 +247,18 @@
         <source>Interrupted: the slices already started are finished and saved; interrupt again to quit at once</source>
         <translation>中断しました: 計算中のスライスは最後まで計算して保存します。もう一度中断するとすぐに終了します</translation>
     </message>
+    <message>
+        <source>Loading first Data Set</source>
+        <translation>最初のデータセットを読み込み中</translation>
+    </message>
+    <message>
+        <source>Loading next Data Set</source>
+        <translation>次のデータセットを読み込み中</translation>
+    </message>
+    <message>
+        <source>Set %1 of %2 (%3) done: %4 s</source>
+        <translation>データセット %1 / %2 (%3) 完了: %4 秒</translation>
+    </message>
 </context>
 <context>
     <name>CBarUI</name>
@@ -350,6 +362,43 @@
     <message>
         <source>CT display</source>
         <translation>CT 画像表示</translation>
+    </message>
+</context>
+<context>
+    <name>CtView</name>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;The size of screen. Firstly, they should be so small as 256 to work quickly. When the settings, like obserbing direction, position of closs-section, and color range, are decided, it should be set larger as 1024 or so to get high resolution results.&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;画像のサイズ。最初は 256 程度の小さい値で素早く操作し、観察方向・断面の位置・色の範囲などが決まったら、1024 程度に大きくして高解像度の結果を得てください。&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Img Size in Pix</source>
+        <translation>画像サイズ [pix]</translation>
+    </message>
+    <message>
+        <source>Save Image</source>
+        <translation>画像保存</translation>
+    </message>
+    <message>
+        <source>Add Slice Set</source>
+        <translation>スライスセット追加</translation>
+    </message>
+    <message>
+        <source>Link C. Section</source>
+        <translation>断面を連動</translation>
+    </message>
+    <message>
+        <source>Supported File Types are : %1
+ and also SVG.</source>
+        <translation>保存できるファイル形式 : %1
+ および SVG</translation>
+    </message>
+    <message>
+        <source>Show Setup %1</source>
+        <translation>設定 %1 を表示</translation>
+    </message>
+    <message>
+        <source>Any (* *.*)</source>
+        <translation>すべて (* *.*)</translation>
     </message>
 </context>
 <context>
@@ -591,6 +640,25 @@
     </message>
 </context>
 <context>
+    <name>SelectDataDir</name>
+    <message>
+        <source>Frame</source>
+        <translation>フレーム</translation>
+    </message>
+    <message>
+        <source>VKR Std.</source>
+        <translation>VKR 標準</translation>
+    </message>
+    <message>
+        <source>Set</source>
+        <translation>セット</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>次へ</translation>
+    </message>
+</context>
+<context>
     <name>SelectDataFiles</name>
     <message>
         <source>Frame</source>
@@ -693,6 +761,89 @@
     <message>
         <source>Y Offset</source>
         <translation>Y オフセット</translation>
+    </message>
+</context>
+<context>
+    <name>SlicesCtrl</name>
+    <message>
+        <source>Load Slices</source>
+        <translation>スライス読み込み</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>表示</translation>
+    </message>
+    <message>
+        <source>Color Scale: </source>
+        <translation>カラースケール: </translation>
+    </message>
+    <message>
+        <source>min</source>
+        <translation>最小</translation>
+    </message>
+    <message>
+        <source>max</source>
+        <translation>最大</translation>
+    </message>
+    <message>
+        <source>Show Volume</source>
+        <translation>ボリューム表示</translation>
+    </message>
+    <message>
+        <source>Show C. Section</source>
+        <translation>断面表示</translation>
+    </message>
+    <message>
+        <source>Show Frame</source>
+        <translation>枠表示</translation>
+    </message>
+    <message>
+        <source>Cross Section</source>
+        <translation>断面</translation>
+    </message>
+    <message>
+        <source>Fix Dir.</source>
+        <translation>方向固定</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>選択</translation>
+    </message>
+    <message>
+        <source>V Color</source>
+        <translation>V 色</translation>
+    </message>
+    <message>
+        <source>S Color</source>
+        <translation>S 色</translation>
+    </message>
+    <message>
+        <source>a</source>
+        <translation>a</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Opacity of the object. &lt;/p&gt;&lt;p&gt;255 : no transpparency (anything behind is invisible )&lt;/p&gt;&lt;p&gt;0 : perfectry transparent ( the object itself is invisible )&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;物体の不透明度。&lt;/p&gt;&lt;p&gt;255 : 透明でない (後ろにあるものは見えない)&lt;/p&gt;&lt;p&gt;0 : 完全に透明 (物体自体が見えない)&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Select Data Files</source>
+        <translation>データファイルの選択</translation>
+    </message>
+    <message>
+        <source>Data Files (*.dat *.png)</source>
+        <translation>データファイル (*.dat *.png)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
+    <message>
+        <source>Select Volume Color</source>
+        <translation>ボリュームの色を選択</translation>
+    </message>
+    <message>
+        <source>Select Section Color</source>
+        <translation>断面の色を選択</translation>
     </message>
 </context>
 <context>

@@ -258,7 +258,7 @@ private slots:
         QVERIFY(!b->imgsPopDocBase()->isPopped());
         QCOMPARE(finishing.count(), 0);
         const QList<QThread*> threads = b->ownThreads();
-        QCOMPARE(threads.size(), 5); // image set, batch, saver, two workers
+        QCOMPARE(threads.size(), 6); // image set, batch, sequence, saver, two workers
         int ended = 0;
         for (QThread* t : threads) {
             QVERIFY(t->isRunning());

@@ -71,7 +71,7 @@ private slots:
         QTest::newRow("save path: the directory itself")
             << QString("auto_save_data_path \"%1\"").arg(tmp.filePath("a b/c")) << "dataPath" << tmp.filePath("a b/c") << 0;
         QTest::newRow("unknown command") << "ct_corr 5" << "cor" << "7" << 0;
-        QTest::newRow("no data-directory panel") << "seq_exec_set" << "cor" << "7" << 1;
+        QTest::newRow("seq_exec_set without a data set") << "seq_exec_set" << "cor" << "7" << 1;
     }
 
     // Every command ends with exactly one check-end, known or not.

@@ -17,9 +17,9 @@
 
 #include <memory>
 
-// Which slice went to which worker with which CoR, images in arrival order, the ends.
+// Which slice went to which worker with which CoR, the ends.
 struct RunLog {
-    QList<int> handed, handedWorker, arrived;
+    QList<int> handed, handedWorker;
     QList<double> handedCor;
     int finished = 0;
     int batchFinished = 0;
@@ -32,8 +32,6 @@ struct RunLog {
             handedWorker << int(body.workers().indexOf(w));
             handedCor << cor;
         });
-        for (CtCalc2* w : body.workers())
-            QObject::connect(w, &CtCalc2::ctImage, ctx, [this](int s, const QImage&) { arrived << s; });
         QObject::connect(&body, &Body::calcFinished, ctx, [this, &body] {
             ++finished;
             busyAtFinish = busyAtFinish || body.anyWorkerBusy();
@@ -96,8 +94,8 @@ QStringList sliceFiles(QList<int> slices, const QString& pattern)
 
 } // namespace
 
-// Runs of the main window: slices handed out in order, stop, close, bad
-// input, and a phantom reconstructed and saved under the right names.
+// Runs of the whole window: the scheduler wired to the fields, the workers,
+// the panel and the saver (its states are tested without a window).
 class TstBodyRuns : public QObject
 {
     Q_OBJECT
@@ -106,27 +104,20 @@ private slots:
     // A worker's queued image may outlive its row; its lambda holds the row's locals.
     void cleanup() { QCoreApplication::removePostedEvents(this); }
 
-    // Runs that end, are stopped or cannot run: slices handed out in order, one end notice,
-    // nothing busy. Row: engine, images loaded, CoR, from, to, step, threads, panel step
-    // to stop at (0: none), panel steps done, images | slices handed out.
+    // Runs that end, are stopped or cannot run: one end notice, nothing busy, the
+    // snapshot's range (step directed by the panel), images listed and saved. Row: engine,
+    // images loaded, CoR, from, to, step, threads, panel step to stop at (0: none),
+    // panel steps done, images | slices handed out.
     void runs_data()
     {
         QTest::addColumn<QString>("row");
         QTest::newRow("100 -> 90 step 5") << "workers 1 31.5 100 90 5 3 0 0 3 | 100 95 90";
-        QTest::newRow("From = To") << "workers 1 31.5 7 7 1 3 0 0 1 | 7";
-        QTest::newRow("0 -> 10 step 3") << "workers 1 31.5 0 10 3 2 0 0 4 | 0 3 6 9";
-        QTest::newRow("90 -> 100 step -5") << "workers 1 31.5 90 100 -5 2 0 0 3 | 90 95 100";
         QTest::newRow("step 0 counts as 1") << "workers 1 31.5 3 5 0 2 0 0 3 | 3 4 5";
-        QTest::newRow("one thread, descending") << "workers 1 31.5 4 0 1 1 0 0 5 | 4 3 2 1 0";
-        QTest::newRow("0 .. 10, two threads") << "workers 1 31.5 0 10 1 2 0 0 11 | 0 1 2 3 4 5 6 7 8 9 10";
         QTest::newRow("no images") << "workers 0 31.5 0 3 1 2 0 0 0 | 0 1 2 3";
-        QTest::newRow("CoR 0.5") << "workers 1 0.5 0 3 1 2 0 0 0 | 0 1 2 3";
         QTest::newRow("CoR leaving no grid") << "workers 1 63 0 3 1 2 0 0 0 | 0 1 2 3";
         QTest::newRow("slices outside the image") << "workers 1 31.5 200 203 1 2 0 0 4 | 200 201 202 203";
         QTest::newRow("negative slices") << "workers 1 31.5 -2 1 1 2 0 0 4 | -2 -1 0 1";
-        QTest::newRow("panel, no images") << "panel 0 31.5 0 3 1 2 0 0 0 |";
         QTest::newRow("panel, CoR 0.5") << "panel 1 0.5 0 3 1 2 0 0 0 |";
-        QTest::newRow("panel, at once") << "at-once 1 31.5 60 63 1 2 0 0 0 |";
         QTest::newRow("panel, one by one") << "panel 1 31.5 60 63 1 2 0 36 0 |";
         QTest::newRow("panel, stopped") << "panel 1 31.5 60 63 1 2 3 3 0 |";
     }
@@ -145,11 +136,10 @@ private slots:
         PhantomSet data;
         QVERIFY(prepare(b, loadImages ? &data : nullptr, tallPhantom(), from, r[4].toInt(), r[5].toInt(), threads));
         b.procCtrlPanel()->setCor(r[2].toDouble());
-        if (engine != QLatin1String("workers")) {
+        if (engine == QLatin1String("panel")) {
             child<QAbstractButton>(b, "SelectCt1")->click();
             QVERIFY(!b.procCtrlPanel()->autoExec()); // CT1 switches Auto Exec off
             b.procCtrlPanel()->setSliceNo(from);
-            b.ctCalcPanel()->setAtOnce(engine == "at-once");
         }
         QTemporaryDir out;
         for (SelectAFile* s : {b.dataSaveDirSelector(), b.imageSaveDirSelector()})
@@ -178,10 +168,9 @@ private slots:
         QCOMPARE(done, r[8].toInt());
         QCOMPARE(log.handed, handed);
         QCOMPARE(log.handedCor, QList<double>(handed.size(), r[2].toDouble()));
-        for (int w : log.handedWorker)
-            QVERIFY(w >= 0 && w < threads);
-        if (threads == 1)
-            QCOMPARE(log.arrived, handed); // strictly one after another
+        if (engine == QLatin1String("workers"))
+            QCOMPARE(child<QLineEdit>(b, "ProgPerCent")->text(), QStringLiteral("100.0 %"));
+        QVERIFY(child<QLineEdit>(b, "CalcEndT")->text() != QLatin1String("--"));
         QCOMPARE(b.ctImages()->count(), r[9].toInt());
         std::sort(handed.begin(), handed.end());
         if (r[9] != "0")
@@ -189,27 +178,16 @@ private slots:
         QTRY_COMPARE(filesUnder(out.path()).size(), 2 * r[9].toInt());
     }
 
-    void startedSlicesAreSaved_data()
+    // Closing the window during a run: begun slices finish and are saved, and the
+    // focus moves while panels go down.
+    void closeSavesStartedSlices()
     {
-        QTest::addColumn<bool>("close");
-        QTest::newRow("stopped") << false;
-        QTest::newRow("window closed") << true;
-    }
-
-    // Stop or close: begun slices finish and are saved (on stop listed, then the
-    // end announced); on close the focus moves while panels go down.
-    void startedSlicesAreSaved()
-    {
-        QFETCH(bool, close);
         auto b = std::make_unique<Body>(nullptr, 2);
         PhantomSet data;
         QVERIFY(prepare(*b, &data, tallPhantom(320, 180), 10, 60));
         QTemporaryDir out;
         saveTo(b->dataSaveDirSelector(), out.path(), QString(), QStringLiteral("T"));
         b->setAutoSaveData(true);
-        RunLog log;
-        if (!close)
-            log.attach(*b, this);
         QMutex mutex;
         QList<int> begun;
         for (CtCalc2* w : b->workers())
@@ -217,65 +195,22 @@ private slots:
                 QMutexLocker lock(&mutex);
                 begun << s;
             }, Qt::DirectConnection);
-        int images = 0, handedAtStop = -1;
-        QString endAtStop;
-        connect(b->workers()[0], &CtCalc2::ctImage, this, [&] {
-            if (++images == 1 && !close) {
-                b->stopCalcCt();
-                handedAtStop = int(log.handed.size());
-                endAtStop = child<QLineEdit>(*b, "CalcEndT")->text();
-            }
-        });
-        if (close) {
-            b->show();
-            QWidget* imageWindow = b->imgsPopDocBase()->popWindow();
-            QVERIFY(QTest::qWaitForWindowExposed(imageWindow));
-            QApplication::setActiveWindow(imageWindow);
-            QVERIFY(QTest::qWaitForWindowActive(imageWindow));
-            QLineEdit* corField = child<QLineEdit>(*b->sinogramPanel(), "CoR");
-            b->imgsTab()->setCurrentIndex(1); // "Sinogram"
-            corField->setFocus();
-            QTRY_COMPARE(QApplication::focusWidget(), corField);
-        }
+        b->show();
+        QWidget* imageWindow = b->imgsPopDocBase()->popWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(imageWindow));
+        QApplication::setActiveWindow(imageWindow);
+        QVERIFY(QTest::qWaitForWindowActive(imageWindow));
+        QLineEdit* corField = child<QLineEdit>(*b->sinogramPanel(), "CoR");
+        b->imgsTab()->setCurrentIndex(1); // "Sinogram"
+        corField->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), corField);
+        int images = 0;
+        connect(b->workers()[0], &CtCalc2::ctImage, this, [&] { ++images; });
         b->toggleCalcCt();
-        if (close) {
-            QTRY_VERIFY(images >= 1);
-            b.reset();
-            QVERIFY(!begun.isEmpty());
-            QCOMPARE(filesUnder(out.path()), sliceFiles(begun, "T-%1.dat"));
-            return;
-        }
-        QVERIFY(log.waitEnds(1));
-        QVERIFY(handedAtStop >= 1 && handedAtStop < 51);
-        QCOMPARE(int(log.handed.size()), handedAtStop);
-        QVERIFY(!log.busyAtFinish);
-        QVERIFY(endAtStop != QLatin1String("--") && !endAtStop.isEmpty());
-        QCOMPARE(child<QLineEdit>(*b, "CalcEndT")->text(), endAtStop);
-        std::sort(begun.begin(), begun.end());
-        QCOMPARE(listed(*b), begun);
-        QTRY_COMPARE(filesUnder(out.path()), sliceFiles(begun, "T-%1.dat"));
-    }
-
-    // Calc while a stopped run ends waits for it, then runs whole; a second stop changes nothing.
-    void stopTwiceAndCalcWhileEnding()
-    {
-        Body b(nullptr, 2);
-        PhantomSet data;
-        QVERIFY(prepare(b, &data, tallPhantom(320, 180), 0, 5));
-        RunLog log;
-        log.attach(b, this);
-        b.toggleCalcCt();
-        b.toggleCalcCt(); // stop: slices 0 and 1 keep running
-        b.stopCalcCt();
-        QVERIFY(b.anyWorkerBusy() && !b.isRunning());
-        b.toggleCalcCt(); // Calc again
-        QVERIFY(b.isStartPending() && !b.isRunning());
-        QVERIFY(log.waitEnds(2));
-        QVERIFY(!log.busyAtFinish);
-        QCOMPARE(listed(b), (QList<int>{0, 1, 2, 3, 4, 5}));
-        QTest::qWait(50);
-        QCOMPARE(log.finished, 2);
-        QVERIFY(!b.isStartPending() && !b.isRunning() && !b.anyWorkerBusy());
+        QTRY_VERIFY_WITH_TIMEOUT(images >= 1, 60000);
+        b.reset();
+        QVERIFY(!begun.isEmpty());
+        QCOMPARE(filesUnder(out.path()), sliceFiles(begun, "T-%1.dat"));
     }
 
     // Every worker busy, CoR following the recorded ones, each file under its

@@ -1,0 +1,213 @@
+#include "recon/runscheduler.h"
+
+#include "recon/slicerange.h"
+
+#include <QDebug>
+
+#include <algorithm>
+
+RunScheduler::RunScheduler(RunHost& h, QObject* parent) : QObject(parent), host(h) {}
+
+bool RunScheduler::busy(int i) const
+{
+    return handedOut.value(i, false) || host.isWorkerBusy(i);
+}
+
+bool RunScheduler::anyWorkerBusy() const
+{
+    for (int i = 0; i < host.workerCount(); ++i)
+        if (busy(i))
+            return true;
+    return false;
+}
+
+int RunScheduler::threadsInUse() const
+{
+    return std::clamp(snap.threads, 1, std::max(1, host.workerCount()));
+}
+
+double RunScheduler::secondsSinceStart() const
+{
+    return startT.msecsTo(QDateTime::currentDateTime()) / 1000.0;
+}
+
+void RunScheduler::toggle()
+{
+    if (running)
+        stop();
+    else if (isStartPending())
+        cancelPendingStart();
+    else
+        start();
+}
+
+void RunScheduler::start()
+{
+    if (running)
+        return;
+    // Workers must not read a list that grows under them.
+    if (loading) {
+        if (!startAfterLoad)
+            qDebug().noquote() << "The reconstruction starts when the images are loaded";
+        startAfterLoad = true;
+        emit busyChanged(true);
+        return;
+    }
+    // The snapshot and the workers' settings change only while no worker
+    // holds a slice: a start during the end of a stopped run waits for it.
+    if (anyWorkerBusy()) {
+        startPending = true;
+        emit busyChanged(true);
+        return;
+    }
+    startPending = false;
+    running = true;
+    startT = QDateTime::currentDateTime();
+    snap = host.snapshot();
+    slicesDone = 0;
+    backProjectSum = 0.0;
+    const bool multi = snap.autoExec && snap.useWorkers;
+    slicesInRun = multi ? SliceRange{snap.from, snap.to, snap.step}.count() : 1;
+    emit busyChanged(true);
+    emit started(startT);
+    if (snap.useWorkers)
+        emit progress(QStringLiteral("0 %"));
+    if (multi) {
+        currentSlice = snap.from;
+        execMulti();
+    } else {
+        execSingle();
+    }
+}
+
+void RunScheduler::dispatch(int i, int slice)
+{
+    if (handedOut.size() <= i)
+        handedOut.resize(i + 1);
+    handedOut[i] = true;
+    host.startSlice(i, slice);
+}
+
+void RunScheduler::execSingle()
+{
+    if (snap.usePanel) {
+        if (!host.isPanelRunning())
+            host.startPanel();
+    } else if (snap.useWorkers) {
+        dispatch(0, snap.slice);
+    } else {
+        stop();
+    }
+}
+
+void RunScheduler::execMulti()
+{
+    if (!running)
+        return;
+    if (!snap.autoExec || !snap.useWorkers) {
+        if (!snap.usePanel && !anyWorkerBusy())
+            stop();
+        return;
+    }
+    const SliceRange range{snap.from, snap.to, snap.step};
+    const int t = threadsInUse();
+    for (int i = 0; i < t; ++i) {
+        if (range.contains(currentSlice) && !busy(i)) {
+            dispatch(i, int(currentSlice));
+            currentSlice += snap.step;
+        }
+    }
+    int inSlice = 0;
+    for (int i = 0; i < t; ++i)
+        inSlice += busy(i) ? 1 : 0;
+    emit progress(SliceRange::progressText(range.progressPercent(currentSlice, inSlice)));
+    if (range.contains(currentSlice) || inSlice > 0)
+        return;
+    stop();
+}
+
+void RunScheduler::workerFinished(int i)
+{
+    if (i < handedOut.size())
+        handedOut[i] = false;
+    if (running) {
+        execMulti();
+        return;
+    }
+    if (anyWorkerBusy())
+        return;
+    // The last slice of a stopped run is done: only now has the run ended.
+    if (endNoticePending) {
+        endNoticePending = false;
+        announceEnd();
+    }
+    if (startPending)
+        start();
+}
+
+void RunScheduler::panelFinished()
+{
+    if (running && snap.usePanel)
+        stop();
+}
+
+void RunScheduler::stop()
+{
+    if (!running) {
+        if (startPending)
+            cancelPendingStart();
+        return;
+    }
+    running = false;
+    emit stopped(startT, QDateTime::currentDateTime());
+    emit busyChanged(false);
+    if (snap.usePanel && host.isPanelRunning())
+        host.stopPanel();
+    // Started slices finish and are saved; the run ends when they are done.
+    if (anyWorkerBusy()) {
+        endNoticePending = true;
+        return;
+    }
+    announceEnd();
+}
+
+void RunScheduler::cancelPendingStart()
+{
+    startPending = false;
+    startAfterLoad = false;
+    emit busyChanged(false);
+    // Whoever asked for the start still hears that it is over.
+    endNoticePending = true;
+    if (!anyWorkerBusy()) {
+        endNoticePending = false;
+        announceEnd();
+    }
+}
+
+void RunScheduler::announceEnd()
+{
+    const bool counted = slicesInRun > 0;
+    slicesInRun = 0;
+    emit ended(counted, slicesDone, secondsSinceStart(), backProjectSum);
+}
+
+void RunScheduler::sliceDone(int slice, double backProjectSeconds)
+{
+    ++slicesDone;
+    backProjectSum += backProjectSeconds;
+    emit sliceCounted(slice, slicesDone, std::max(slicesInRun, slicesDone), secondsSinceStart(), backProjectSeconds);
+}
+
+void RunScheduler::loadBegun()
+{
+    loading = true;
+}
+
+void RunScheduler::loadEnded()
+{
+    loading = false;
+    if (startAfterLoad) {
+        startAfterLoad = false;
+        start();
+    }
+}

@@ -1,0 +1,98 @@
+// The state machine of reconstruction runs: start, a start that waits for a
+// load or for the workers of a stopped run, hand-out of slices to idle
+// workers in range order, stop, and the end notice once the last begun slice
+// is done. It knows no widget: it drives the workers and the interactive
+// panel through RunHost and tells the window what to show through signals.
+#pragma once
+
+#include "recon/procparams.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+// What a run drives and reads.
+class RunHost
+{
+public:
+    virtual ~RunHost() = default;
+    virtual int workerCount() const = 0;
+    // The worker itself reports being inside a slice.
+    virtual bool isWorkerBusy(int i) const = 0;
+    // Hands the slice to worker i, with the snapshot's axis and CoR.
+    virtual void startSlice(int i, int slice) = 0;
+    virtual bool isPanelRunning() const = 0;
+    virtual void startPanel() = 0;
+    virtual void stopPanel() = 0;
+    // The run's parameters, read from the window when the run really starts.
+    virtual ProcParams snapshot() = 0;
+};
+
+class RunScheduler : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit RunScheduler(RunHost& host, QObject* parent = nullptr);
+
+    // Workers read it by reference; it changes only while none holds a slice.
+    const ProcParams& params() const { return snap; }
+    bool isRunning() const { return running; }
+    // A start that waits for the workers of a stopped run or for a load.
+    bool isStartPending() const { return startPending || startAfterLoad; }
+    // Some worker holds a handed-out slice (waiting or in progress).
+    bool anyWorkerBusy() const;
+    // A new image set must wait: a run, a start after busy workers, or a busy worker.
+    bool holdsImageSet() const { return running || startPending || anyWorkerBusy(); }
+
+public slots:
+    // Calc: stop a run, drop a waiting start, or start.
+    void toggle();
+    void start();
+    // Begun slices finish; the end notice follows the last of them.
+    void stop();
+    void cancelPendingStart();
+    void execSingle();
+    void execMulti();
+    void workerFinished(int i);
+    void panelFinished();
+    void sliceDone(int slice, double backProjectSeconds);
+    // The image set is being filled: a start waits for loadEnded.
+    void loadBegun();
+    void loadEnded();
+
+signals:
+    // The Calc button: a run goes on or waits to start, or nothing does.
+    void busyChanged(bool busy);
+    // The run really starts; the snapshot is taken, no slice handed out yet.
+    void started(const QDateTime& t);
+    void progress(const QString& text);
+    void stopped(const QDateTime& start, const QDateTime& end);
+    // total: slices the run hands out (at least done).
+    void sliceCounted(int slice, int done, int total, double seconds, double backProjectSeconds);
+    // The end notice; counted is false for a dropped start that ran nothing.
+    void ended(bool counted, int slices, double seconds, double backProjectSeconds);
+
+private:
+    void dispatch(int i, int slice);
+    bool busy(int i) const;
+    int threadsInUse() const;
+    void announceEnd();
+    double secondsSinceStart() const;
+
+    RunHost& host;
+    ProcParams snap;
+    bool running = false;
+    bool loading = false;
+    bool startPending = false;
+    bool startAfterLoad = false;
+    bool endNoticePending = false;
+    QDateTime startT;
+    qint64 currentSlice = 0;
+    // A slice was handed to worker i and its end has not been processed yet.
+    QVector<bool> handedOut;
+    int slicesDone = 0;
+    int slicesInRun = 0;
+    double backProjectSum = 0.0;
+};

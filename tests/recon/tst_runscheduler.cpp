@@ -1,0 +1,137 @@
+#include "recon/runscheduler.h"
+
+#include <QtTest>
+
+namespace {
+
+// Workers that take a slice later, as queued requests do: only the
+// scheduler's own record keeps a handed-out worker busy until its end.
+struct FakeHost : RunHost {
+    ProcParams p;
+    QVector<int> sliceOf;
+    QStringList log;
+    bool panelOn = false;
+    bool panelEndsAtOnce = false; // nothing to reconstruct: ends inside its start
+    RunScheduler* s = nullptr;
+
+    int workerCount() const override { return int(sliceOf.size()); }
+    bool isWorkerBusy(int) const override { return false; }
+    void startSlice(int i, int slice) override
+    {
+        sliceOf[i] = slice;
+        log << QStringLiteral("w%1:%2").arg(i).arg(slice);
+    }
+    bool isPanelRunning() const override { return panelOn; }
+    void startPanel() override
+    {
+        log << QStringLiteral("panel");
+        panelOn = !panelEndsAtOnce;
+        if (panelEndsAtOnce)
+            s->panelFinished();
+    }
+    void stopPanel() override
+    {
+        log << QStringLiteral("panel-stop");
+        panelOn = false;
+    }
+    ProcParams snapshot() override { return p; }
+};
+
+} // namespace
+
+class TstRunScheduler : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Row: from to step threads workers engine; the steps; what each step
+    // caused, step by step ("|"): style, start, progress, hand-outs (worker:slice),
+    // slices counted (slice:done/total), stop, end (slices:back-projection seconds).
+    void script_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("ascending, 2 of 3 workers, in order") << "0 10 3 2 3 multi" << "calc done0 done1 done0 done1"
+            << "busy start p0% w0:0 w1:3 p25.0% | 0:1/4 w0:6 p50.0% | 3:2/4 w1:9 p75.0% | 6:3/4 p100.0%"
+               " | 9:4/4 p100.0% stop idle end4:2";
+        QTest::newRow("descending") << "100 90 -5 3 3 multi" << "calc done2 done0 done1"
+            << "busy start p0% w0:100 w1:95 w2:90 p33.3% | 90:1/3 p66.6% | 100:2/3 p100.0% | 95:3/3 p100.0% stop idle end3:1.5";
+        QTest::newRow("From = To") << "7 7 1 2 2 multi" << "calc done0"
+            << "busy start p0% w0:7 p100.0% | 7:1/1 p100.0% stop idle end1:0.5";
+        QTest::newRow("one thread: one after another") << "4 2 -1 1 3 multi" << "calc done0 done0 done0"
+            << "busy start p0% w0:4 p33.3% | 4:1/3 w0:3 p66.6% | 3:2/3 w0:2 p100.0% | 2:3/3 p100.0% stop idle end3:1.5";
+        QTest::newRow("start while running, stop twice") << "0 10 1 2 2 multi" << "calc start stop stop done0 done1"
+            << "busy start p0% w0:0 w1:1 p9.0% | | stop idle | | 0:1/11 | 1:2/11 end2:1";
+        QTest::newRow("Calc while a stopped run ends waits for its workers") << "0 1 1 2 2 multi" << "calc calc calc done1 done0 done0 done1"
+            << "busy start p0% w0:0 w1:1 p50.0% | stop idle | busy | 1:1/2"
+               " | 0:2/2 end2:1 busy start p0% w0:0 w1:1 p50.0% | 0:1/2 p100.0% | 1:2/2 p100.0% stop idle end2:1";
+        QTest::newRow("waiting start dropped: one end after the last slice") << "0 5 1 2 2 multi" << "calc calc calc calc done0 done1"
+            << "busy start p0% w0:0 w1:1 p16.6% | stop idle | busy | idle | 0:1/6 | 1:2/6 end2:1";
+        QTest::newRow("Calc during a load starts when it ends") << "3 3 1 1 1 multi" << "load calc start loaded done0"
+            << " | busy | busy | busy start p0% w0:3 p100.0% | 3:1/1 p100.0% stop idle end1:0.5";
+        QTest::newRow("Calc during a load, dropped") << "3 3 1 1 1 multi" << "load calc calc loaded" << " | busy | idle end- |";
+        QTest::newRow("one slice, Auto Exec off") << "5 9 1 2 2 single" << "calc done0"
+            << "busy start p0% w0:5 | 5:1/1 stop idle end1:0.5";
+        QTest::newRow("panel") << "5 9 1 2 2 panel" << "calc pdone" << "busy start panel | stop idle end0:0";
+        QTest::newRow("panel stopped") << "5 9 1 2 2 panel" << "calc calc pdone" << "busy start panel | stop idle panel-stop end0:0 |";
+        QTest::newRow("panel with nothing to do") << "5 9 1 2 2 empty-panel" << "calc" << "busy start panel stop idle end0:0";
+    }
+
+    void script()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, steps);
+        QFETCH(QString, expected);
+        const QStringList a = setup.split(' ');
+        FakeHost host;
+        RunScheduler s(host);
+        host.s = &s;
+        host.p.from = host.p.slice = a[0].toInt();
+        host.p.to = a[1].toInt();
+        host.p.step = a[2].toInt();
+        host.p.threads = a[3].toInt();
+        host.sliceOf.fill(-1, a[4].toInt());
+        host.p.autoExec = a[5] == "multi";
+        host.p.useWorkers = !a[5].endsWith("panel");
+        host.p.usePanel = !host.p.useWorkers;
+        host.panelEndsAtOnce = a[5] == "empty-panel";
+        QStringList& log = host.log;
+        connect(&s, &RunScheduler::busyChanged, this, [&](bool b) { log << (b ? "busy" : "idle"); });
+        connect(&s, &RunScheduler::started, this, [&] { log << "start"; });
+        connect(&s, &RunScheduler::progress, this, [&](QString t) { log << "p" + t.remove(' '); });
+        connect(&s, &RunScheduler::stopped, this, [&] { log << "stop"; });
+        connect(&s, &RunScheduler::sliceCounted, this,
+                [&](int slice, int done, int total) { log << QStringLiteral("%1:%2/%3").arg(slice).arg(done).arg(total); });
+        connect(&s, &RunScheduler::ended, this, [&](bool counted, int slices, double, double bp) {
+            log << (counted ? QStringLiteral("end%1:%2").arg(slices).arg(bp) : QStringLiteral("end-"));
+        });
+        QStringList got;
+        for (const QString& step : steps.split(' ')) {
+            log.clear();
+            if (step == "calc")
+                s.toggle();
+            else if (step == "start")
+                s.start();
+            else if (step == "stop")
+                s.stop();
+            else if (step == "load")
+                s.loadBegun();
+            else if (step == "loaded")
+                s.loadEnded();
+            else if (step == "pdone")
+                host.panelOn = false, s.panelFinished();
+            else if (step.startsWith("done")) {
+                const int w = step.mid(4).toInt();
+                s.sliceDone(host.sliceOf[w], 0.5);
+                s.workerFinished(w);
+            }
+            got << log.join(' ');
+        }
+        QCOMPARE(got.join(" | ").simplified(), expected.simplified());
+        QVERIFY(!s.isRunning() && !s.isStartPending() && !s.holdsImageSet());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstRunScheduler)
+#include "tst_runscheduler.moc"

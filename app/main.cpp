@@ -2,10 +2,12 @@
 
 #include "app/interrupt.h"
 #include "app/optiontable.h"
+#include "app/runfaults.h"
 #include "app/startup.h"
 #include "mainwindow/body.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QStyleFactory>
 #include <QTimer>
 #include <QTranslator>
@@ -21,6 +23,8 @@ int main(int argc, char** argv)
     const StartupPlan plan = prepareStartup(options(), args);
     if (plan.noWindow && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (plan.noWindow)
+        quietPlatformNotices();
 
     QApplication app(argc, argv);
     QTranslator translator;
@@ -60,7 +64,16 @@ int main(int argc, char** argv)
     }
 
     const int rc = app.exec();
+    const RunFaults faults = body->runFaults();
     delete body;
     delete watcher;
-    return interruptedBy ? 128 + interruptedBy : rc;
+    if (!plan.noWindow)
+        return rc;
+    // The last line a script sees says what failed; the status says it too.
+    const QString summary = faultSummary(faults);
+    if (!summary.isEmpty())
+        qDebug().noquote() << summary;
+    if (interruptedBy)
+        return 128 + interruptedBy;
+    return rc != 0 ? rc : exitStatusOf(faults);
 }

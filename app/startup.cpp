@@ -6,6 +6,9 @@
 #include <QDebug>
 #include <QTranslator>
 
+#include <cstdio>
+#include <cstring>
+
 static QString nonEmpty(const QString& text, const QString& fallback)
 {
     return text.isEmpty() ? fallback : text;
@@ -44,4 +47,29 @@ bool installTranslation(QCoreApplication& app, QTranslator& translator, const St
         qDebug().noquote() << QStringLiteral("Can't load translation : :Fenu2_ja_JP");
     app.installTranslator(&translator);
     return true;
+}
+
+namespace {
+QtMessageHandler passOn = nullptr;
+
+void dropPlatformNotices(QtMsgType type, const QMessageLogContext& context, const QString& msg)
+{
+    if (context.category && std::strncmp(context.category, "qt.qpa", 6) == 0)
+        return;
+    // Both come in the default category.
+    if (msg.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"))
+        || msg.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    if (passOn)
+        passOn(type, context, msg);
+    else
+        std::fprintf(stderr, "%s\n", msg.toLocal8Bit().constData());
+}
+} // namespace
+
+void quietPlatformNotices()
+{
+    QtMessageHandler previous = qInstallMessageHandler(dropPlatformNotices);
+    if (previous != dropPlatformNotices)
+        passOn = previous;
 }

@@ -27,3 +27,9 @@ StartupPlan prepareStartup(OptionTable& table, const QStringList& args);
 // The translator is installed even when loading failed, which leaves the
 // program in English. Returns whether it was installed.
 bool installTranslation(QCoreApplication& app, QTranslator& translator, const StartupPlan& plan);
+
+// Window-less runs: drops Qt's platform notices (the qt.qpa categories, the
+// XDG_RUNTIME_DIR note), which say nothing about the run, so that the
+// console carries the program's own lines only. Other messages pass on to
+// the handler that was installed before.
+void quietPlatformNotices();

@@ -75,11 +75,13 @@ void Batch::batchLoad(QString fname)
     QFile file(fname);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug().noquote() << "Can't open batch file" << fname;
+        emit batchLoadFailed(fname);
         return;
     }
     QByteArray bytes;
     if (!readAtMost(file, kMaxCommandFileBytes, &bytes)) {
         qDebug().noquote() << "Batch file too large" << fname;
+        emit batchLoadFailed(fname);
         return;
     }
     QTextStream in(&bytes);

@@ -33,6 +33,8 @@ signals:
     // Every end of a run: :end, :stop, the last line passed, batchStop(),
     // batchExec() switching it off. A window-less run quits on it.
     void batchRunEnded();
+    // batchLoad() could not read the file (the old lines stay).
+    void batchLoadFailed(QString fname);
 
 public slots:
     void batchStart();

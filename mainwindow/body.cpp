@@ -149,6 +149,7 @@ void Body::startBatchThread()
     connect(batch, &Batch::batchExCmd, this, &Body::batchExCmd);
     connect(this, &Body::batchCalcStart, this, &Body::startCalcCt);
     connect(this, &Body::batchCalcFinished, this, &Body::callBatchCheckEnd);
+    connect(batch, &Batch::batchLoadFailed, this, [this](const QString& fname) { faults.unreadableBatch = fname; });
     connect(batch, &Batch::batchRunEnded, this, [this] {
         batchEnded = true;
         checkBatchEnd();

@@ -4,6 +4,7 @@
 // slices to idle workers and announces the end of every run.
 #pragma once
 
+#include "app/runfaults.h"
 #include "app/widgets/filedialog.h"
 #include "control/batchcmd.h"
 #include "control/settingtable.h"
@@ -143,6 +144,9 @@ public:
     void interruptRun();
     // Returns once the batch thread has handled every request sent to it.
     void syncBatch();
+    // What has failed so far (batch file, runs without images, result
+    // files); the file counts are exact once the saver is idle.
+    RunFaults runFaults() const;
 
 signals:
     void batchCalcStart();
@@ -370,6 +374,7 @@ private:
     bool batchEnded = false;
     bool interrupted = false;
     bool consoleProgress = false;
+    RunFaults faults; // file counts live in the saver
     bool slicesTimed = false;
     FileDialogSlot setupDlg;
     bool setupSaving = true;

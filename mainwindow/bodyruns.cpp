@@ -96,6 +96,12 @@ void Body::startCalcCt()
 
 void Body::runStarted(const QDateTime& t)
 {
+    // Its slices all come out empty (and save nothing); a window-less run
+    // says so in its exit status.
+    if (imgDatas->count() == 0) {
+        ++faults.runsWithoutImages;
+        qDebug().noquote() << "No image loaded: the run reconstructs nothing";
+    }
     setReferenceHold(true);
     ui->CalcStartT->setText(t.toString(timeFormat));
     ui->CalcEndT->setText(QStringLiteral("--"));
@@ -142,6 +148,7 @@ void Body::setupSaveConds()
     const SelectAFile* datSel = ui->SelectDataSaveDir;
     bool saveImg = ui->AutoSaveImage->isChecked();
     bool saveDat = ui->AutoSaveData->isChecked();
+    const bool saveTiff = ui->AutoSaveDataTiff->isChecked();
     // An empty directory would put the folders at the file system's root.
     if (saveImg && imgSel->filePath().isEmpty()) {
         qDebug().noquote() << "No directory to save images in; images are not saved";
@@ -155,8 +162,8 @@ void Body::setupSaveConds()
         QMetaObject::invokeMethod(w, [w, saveImg, p = imgSel->filePath(), n = imgSel->name(), t = imgSel->tag()] {
             w->setSaveImage(saveImg, p, n, t);
         });
-        QMetaObject::invokeMethod(w, [w, saveDat, p = datSel->filePath(), n = datSel->name(), t = datSel->tag()] {
-            w->setSaveData(saveDat, p, n, t);
+        QMetaObject::invokeMethod(w, [w, saveDat, p = datSel->filePath(), n = datSel->name(), t = datSel->tag(), saveTiff] {
+            w->setSaveData(saveDat, p, n, t, saveTiff);
         });
     }
 }
@@ -242,6 +249,16 @@ void Body::sliceCounted(int slice, int done, int total, double seconds, double b
     if (slicesTimed)
         line += tr(", back projection %1 s").arg(backProjectSeconds, 0, 'g', 6);
     consoleLine(line);
+}
+
+RunFaults Body::runFaults() const
+{
+    RunFaults f = faults;
+    if (dataSaver) {
+        f.filesWritten = dataSaver->writtenFiles();
+        f.filesFailed = dataSaver->failedFiles();
+    }
+    return f;
 }
 
 void Body::consoleLine(const QString& line) const

@@ -113,10 +113,13 @@ void CtCalc2::saveData()
     SavingData* d = makeSavingData(saveDat, curSlice, m, r, l, &dataTexts[pick]);
     if (!d)
         return;
-    if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveDataWDiscard)))
-        emit saveDataWDiscard(d);
-    else
-        delete d;
+    SavingData* t = saveDat.tiff ? makeSavingTiff(saveDat, curSlice, m, r) : nullptr;
+    for (SavingData* rec : {d, t}) {
+        if (rec && isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveDataWDiscard)))
+            emit saveDataWDiscard(rec);
+        else
+            delete rec;
+    }
 }
 
 void CtCalc2::setSaveImage(bool f, QString path, QString name, QString tag)
@@ -124,9 +127,9 @@ void CtCalc2::setSaveImage(bool f, QString path, QString name, QString tag)
     saveImg = SaveSettings{f, path, name, tag};
 }
 
-void CtCalc2::setSaveData(bool f, QString path, QString name, QString tag)
+void CtCalc2::setSaveData(bool f, QString path, QString name, QString tag, bool tiff)
 {
-    saveDat = SaveSettings{f, path, name, tag};
+    saveDat = SaveSettings{f, path, name, tag, tiff};
 }
 
 void CtCalc2::setupFft(int n, int p)

@@ -78,7 +78,7 @@ public slots:
     void saveImage();
     void saveData();
     void setSaveImage(bool f, QString path, QString name, QString tag);
-    void setSaveData(bool f, QString path, QString name, QString tag);
+    void setSaveData(bool f, QString path, QString name, QString tag, bool tiff = false);
     // Sizes the engine; plan creation is serialised by the engine itself.
     void setupFft(int n, int p);
     void setCalcRegion(double rx0, double rz0, double rx1, double rz1);

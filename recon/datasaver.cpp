@@ -1,9 +1,11 @@
 #include "recon/datasaver.h"
 
+#include "recon/wholefile.h"
+
 #include <QDebug>
 #include <QImageWriter>
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 
 namespace {
 QString joinPath(const QString& dir, const QString& file)
@@ -11,17 +13,13 @@ QString joinPath(const QString& dir, const QString& file)
     return dir.isEmpty() ? file : dir + QLatin1Char('/') + file;
 }
 
-void writeDataFile(const QString& fileName, const QByteArray& bytes)
+QString kindOf(const QString& ext)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        qDebug().noquote() << QStringLiteral("Can't open data file for writing : %1").arg(fileName);
-        return;
-    }
-    const qint64 written = file.write(bytes);
-    const bool flushed = file.flush();
-    if (written != bytes.size() || !flushed)
-        qDebug().noquote() << QStringLiteral("Can't write the whole data file : %1").arg(fileName);
+    if (ext == QLatin1String("png"))
+        return QStringLiteral("image file");
+    if (ext == QLatin1String("tif"))
+        return QStringLiteral("TIFF file");
+    return QStringLiteral("data file");
 }
 } // namespace
 
@@ -51,18 +49,30 @@ QStringList DataSaver::targetDirs(const SavingRecord& r, bool inSubFolders, bool
     return dirs;
 }
 
-QStringList DataSaver::prepareFiles(const SavingRecord& r, const QString& ext) const
+void DataSaver::writeFiles(const SavingRecord& r, const QString& ext, const std::function<bool(QIODevice&)>& fill)
 {
-    QStringList files;
     const QString name = r.fileName(ext);
     for (const QString& dir : targetDirs(r, inSub, subOfEnergy, subOfSlice)) {
+        const QString path = joinPath(dir, name);
         if (!dir.isEmpty() && !QDir().mkpath(dir)) {
-            qDebug().noquote() << QStringLiteral("Can't create directory : %1").arg(dir);
+            qDebug().noquote() << QStringLiteral("Can't create directory : %1 (%2 not saved)").arg(dir, name);
+            ++failed;
             continue;
         }
-        files << joinPath(dir, name);
+        const WriteFault fault = writeWholeFile(path, fill);
+        if (fault == WriteFault::None) {
+            ++written;
+            continue;
+        }
+        ++failed;
+        const QString kind = kindOf(ext);
+        if (fault == WriteFault::Open)
+            qDebug().noquote() << QStringLiteral("Can't open %1 for writing : %2").arg(kind, path);
+        else if (fault == WriteFault::Write)
+            qDebug().noquote() << QStringLiteral("Can't write the whole %1 : %2").arg(kind, path);
+        else
+            qDebug().noquote() << QStringLiteral("Can't put the written %1 in place : %2").arg(kind, path);
     }
-    return files;
 }
 
 void DataSaver::saveDataWDiscard(SavingData* data)
@@ -75,22 +85,23 @@ void DataSaver::saveData(SavingData* data)
 {
     if (!data)
         return;
-    for (const QString& f : prepareFiles(*data, QStringLiteral("dat")))
-        writeDataFile(f, data->data);
-    emit dataSaved(data->sliceNo.toInt());
+    const QByteArray& bytes = data->data;
+    writeFiles(*data, data->ext, [&bytes](QIODevice& dev) { return dev.write(bytes) == bytes.size(); });
+    // The viewer link waits for the data file; a TIFF comes after it.
+    if (data->ext == QLatin1String("dat"))
+        emit dataSaved(data->sliceNo.toInt());
 }
 
 void DataSaver::saveImg(SavingImg* img)
 {
     if (!img)
         return;
-    for (const QString& f : prepareFiles(*img, QStringLiteral("png"))) {
-        QImageWriter writer(f, "png");
+    writeFiles(*img, QStringLiteral("png"), [this, img](QIODevice& dev) {
+        QImageWriter writer(&dev, "png");
         if (pngLevel >= 0 && pngLevel <= 9)
             writer.setQuality(pngQualityFor(pngLevel));
-        if (!writer.write(img->img))
-            qDebug().noquote() << QStringLiteral("Can't save image file : %1").arg(f);
-    }
+        return writer.write(img->img);
+    });
 }
 
 int DataSaver::pngQualityFor(int level)

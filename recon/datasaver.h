@@ -1,11 +1,18 @@
-// Writes the automatically saved result files (data text and PNG images) on
-// a thread of its own, one record at a time, so that workers never wait.
+// Writes the automatically saved result files (data text, float TIFF and PNG
+// images) on a thread of its own, one record at a time, so that workers
+// never wait. Every file appears whole or not at all (wholefile.h); a file
+// that could not be written is reported in one line naming it and counted.
 #pragma once
 
 #include "recon/savingrecords.h"
 
 #include <QObject>
 #include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+class QIODevice;
 
 class DataSaver : public QObject
 {
@@ -30,6 +37,11 @@ public:
     // The image writer's quality that gives zlib level `level`.
     static int pngQualityFor(int level);
 
+    // Files written and files that could not be written since the saver
+    // was made. Read on any thread; exact once the saver is idle.
+    int writtenFiles() const { return written.load(); }
+    int failedFiles() const { return failed.load(); }
+
 signals:
     // The data record of this slice has been written, or given up after a
     // failure was reported: nothing of it is pending any more.
@@ -42,11 +54,13 @@ public slots:
     void saveImgWDiscard(SavingImg* img);
 
 private:
-    // Target files of r; a directory that cannot be made is reported and left out.
-    QStringList prepareFiles(const SavingRecord& r, const QString& ext) const;
+    // Writes r's file of suffix ext into each of its folders through fill.
+    void writeFiles(const SavingRecord& r, const QString& ext, const std::function<bool(QIODevice&)>& fill);
 
     bool inSub = true;
     bool subOfEnergy = false;
     bool subOfSlice = true;
     int pngLevel = -1;
+    std::atomic<int> written{0};
+    std::atomic<int> failed{0};
 };

@@ -1,5 +1,7 @@
 #include "recon/savingrecords.h"
 
+#include "recon/tiffslice.h"
+
 #include <atomic>
 
 namespace {
@@ -69,6 +71,18 @@ SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const Matr
     auto* d = new SavingData;
     fillBase(d, settings, sliceNo);
     d->data = std::move(text);
+    return d;
+}
+
+SavingData* makeSavingTiff(const SaveSettings& settings, int sliceNo, const MatrixView& result, const DataRegion& region)
+{
+    QByteArray bytes = buildFloatTiff(result, region);
+    if (bytes.isEmpty())
+        return nullptr;
+    auto* d = new SavingData;
+    fillBase(d, settings, sliceNo);
+    d->data = std::move(bytes);
+    d->ext = QStringLiteral("tif");
     return d;
 }
 

@@ -30,9 +30,11 @@ struct SavingRecord {
     static int live();
 };
 
-// A complete CT image data file.
+// The complete bytes of a result file: a CT image data file ("dat") or the
+// float TIFF of the same slice ("tif").
 struct SavingData : SavingRecord {
     QByteArray data;
+    QString ext = QStringLiteral("dat");
 };
 
 // A copy of a slice's 8-bit result image.
@@ -52,6 +54,7 @@ struct SaveSettings {
     QString path;
     QString name;
     QString tag;
+    bool tiff = false; // data only: the float TIFF besides the data file
 };
 
 // Worker-side builders. Null when there is nothing to save: a region the
@@ -60,4 +63,6 @@ struct SaveSettings {
 // dropped the record its memory is filled again instead of fresh pages.
 SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const MatrixView& result,
                            const DataRegion& region, const DataLimits& limits, QByteArray* textBuffer = nullptr);
+// The float TIFF of the region (see tiffslice.h); null where it is empty.
+SavingData* makeSavingTiff(const SaveSettings& settings, int sliceNo, const MatrixView& result, const DataRegion& region);
 SavingImg* makeSavingImg(const SaveSettings& settings, int sliceNo, const QImage& image);

@@ -8,6 +8,14 @@
         <translation>データ自動保存</translation>
     </message>
     <message>
+        <source>TIFF</source>
+        <translation>TIFF</translation>
+    </message>
+    <message>
+        <source>Also save each data file&apos;s region as a 32-bit float TIFF (.tif): the values as reconstructed, without limits or offset.</source>
+        <translation>各データファイルの領域を 32 ビット浮動小数点 TIFF (.tif) としても保存します。値は再構成したままで、上限・下限・オフセットは適用しません。</translation>
+    </message>
+    <message>
         <source>Save in Sub Folders</source>
         <translation>サブフォルダに保存</translation>
     </message>
@@ -855,6 +863,29 @@
     <message>
         <source>Finished</source>
         <translation>終了</translation>
+    </message>
+</context>
+<context>
+    <name>RunFaults</name>
+    <message>
+        <source>batch file %1 could not be read</source>
+        <translation>バッチファイル %1 を読めませんでした</translation>
+    </message>
+    <message>
+        <source>reconstruction runs without images: %1</source>
+        <translation>画像なしで始まった再構成: %1 回</translation>
+    </message>
+    <message>
+        <source>%1 of %2 result files could not be written</source>
+        <translation>結果ファイル %2 個のうち %1 個を書き込めませんでした</translation>
+    </message>
+    <message>
+        <source>result files written: %1</source>
+        <translation>書き込んだ結果ファイル: %1 個</translation>
+    </message>
+    <message>
+        <source>Failed (status %1): %2</source>
+        <translation>失敗 (終了コード %1): %2</translation>
     </message>
 </context>
 </TS>

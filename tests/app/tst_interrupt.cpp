@@ -1,6 +1,8 @@
 #include "tests/support/controlfixtures.h"
+#include "tests/support/testutil.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QImage>
 #include <QRegularExpression>
 #include <QtTest>
@@ -72,6 +74,55 @@ private slots:
             const QString path = dir.filePath("out/" + f);
             QVERIFY2(f.endsWith(".png") ? !QImage(path).isNull() : dataFileWhole(path), qPrintable(f));
         }
+    }
+
+    // SIGKILL gives the program no chance to tidy up: whatever carries a
+    // result's name must still be that result, whole, byte for byte.
+    void killLeavesOnlyWholeFiles()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writePhantomFiles(dir.filePath("phantom"), 256, 64, 180));
+        const QString body = "ct_rot_ax_is_h 0\nct_cor 127.5\nimages_load phantom proj-*.img\n"
+                             "i0_load phantom/flat.img\nbg_load phantom/dark.img\ncalc_ct2 1\nct_auto_exec 1\n"
+                             "ct_threads 2\nct_slice_from 0\nct_slice_to 63\nct_slice_step 1\n"
+                             "auto_save_data 1\nauto_save_data_tiff 1\nauto_save_data_path %1\nauto_save_data_tag t\n"
+                             "auto_save_image 1\nauto_save_image_path %1\nauto_save_image_tag t\ncalc_exec\n";
+        const QString refBatch = writeTextFile(dir.filePath("ref.bat"), body.arg("ref"));
+        const QString killBatch = writeTextFile(dir.filePath("kill.bat"), body.arg("out"));
+        QVERIFY(!refBatch.isEmpty() && !killBatch.isEmpty());
+        const ProcessResult ref = runProcess(FENU2_EXE, {"-nw", "-e", "-b", refBatch, "-x"}, dir.path(), 300000);
+        QVERIFY2(ref.finished && ref.exitCode == 0, qPrintable(ref.output));
+        const QStringList all = filesUnder(dir.filePath("ref"));
+        QCOMPARE(all.size(), 3 * 64);
+
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(FENU2_EXE, {"-nw", "-e", "-b", killBatch, "-x"});
+        QVERIFY(p.waitForStarted());
+        QByteArray console;
+        QVERIFY(QTest::qWaitFor([&] {
+            console += p.readAllStandardOutput();
+            return console.count(" done: ") >= 2 || p.state() == QProcess::NotRunning;
+        }, 120000));
+        ::kill(pid_t(p.processId()), SIGKILL);
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+
+        int whole = 0;
+        QDirIterator it(dir.filePath("out"), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString rel = QDir(dir.filePath("out")).relativeFilePath(it.next());
+            if (it.fileName().startsWith('.')) {
+                QVERIFY2(rel.endsWith(".part"), qPrintable(rel)); // a temporary file, never a result's name
+                continue;
+            }
+            QVERIFY2(all.contains(rel), qPrintable(rel));
+            QFile a(it.filePath()), b(dir.filePath("ref/" + rel));
+            QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+            QVERIFY2(a.readAll() == b.readAll(), qPrintable(rel + " differs from the run that was not killed"));
+            ++whole;
+        }
+        QVERIFY2(whole > 0 && whole < all.size(), "the kill must fall inside the run");
     }
 };
 

@@ -6,6 +6,9 @@
 
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 class TstSetupFile : public QObject
 {
     Q_OBJECT
@@ -86,6 +89,31 @@ private slots:
                 QVERIFY(w.commit());
         }
         QCOMPARE(readSetupFile(name).value(2).realArg(), 1.5);
+    }
+
+    // A disk that fills up half-way (here a file size limit) leaves the old setup.
+    void failedWriteKeepsOldFile()
+    {
+        QTemporaryDir dir;
+        const QString name = dir.filePath(QStringLiteral("setup.txt"));
+        QVERIFY(!writeTextFile(name, "old setup\n").isEmpty());
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        rlimit small = before;
+        small.rlim_cur = 256;
+        MessageCapture capture;
+        SetupFileWriter w;
+        QVERIFY(w.open(name));
+        for (int i = 0; i < 100; ++i)
+            w.command(QStringLiteral("ct_cor"), {setupRealText(i)});
+        setrlimit(RLIMIT_FSIZE, &small);
+        const bool committed = w.commit();
+        setrlimit(RLIMIT_FSIZE, &before);
+        QVERIFY(!committed);
+        QCOMPARE(capture.lines(), QStringList("can't write save setup file : " + name));
+        QCOMPARE(readSetupFile(name).value(0).name, QStringLiteral("old"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList("setup.txt"));
     }
 };
 

@@ -1,13 +1,19 @@
 #include "recon/datasaver.h"
+#include "recon/wholefile.h"
 #include "tests/support/controlfixtures.h"
 #include "tests/support/testutil.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <vector>
 
 // Stands in for a reconstruction worker: emits records the way it does.
 class RecordSender : public QObject
@@ -44,8 +50,9 @@ SavingData* dataRecord(const SaveSettings& s, int slice)
 }
 
 // Runs fn with a saver on its own thread; returns once every record fn sent has been handled.
+// (files written, files failed)
 template <typename Fn>
-void withSaverThread(bool inSub, bool ofEnergy, bool ofSlice, Fn fn)
+QPair<int, int> withSaverThread(bool inSub, bool ofEnergy, bool ofSlice, Fn fn)
 {
     QThread thread;
     auto* saver = new DataSaver;
@@ -58,8 +65,21 @@ void withSaverThread(bool inSub, bool ofEnergy, bool ofSlice, Fn fn)
     QObject::connect(&sender, &RecordSender::saveImgWDiscard, saver, &DataSaver::saveImgWDiscard);
     fn(sender);
     QMetaObject::invokeMethod(saver, [] {}, Qt::BlockingQueuedConnection);
+    const QPair<int, int> counts{saver->writtenFiles(), saver->failedFiles()};
     thread.quit();
     thread.wait();
+    return counts;
+}
+
+// Hidden files too: what a killed or failed write could have left.
+QStringList leftovers(const QString& root)
+{
+    QStringList out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        if (it.next().contains(".part"))
+            out << it.filePath();
+    return out;
 }
 
 } // namespace
@@ -113,16 +133,24 @@ private slots:
         QCOMPARE(SavingRecord::live(), liveBefore);
     }
 
+    // Each row puts one obstacle in the way of slice 42 (data file, or the
+    // image or the TIFF where named); slices 41 and 43 must not notice.
     void failuresAreReportedAndNothingElseIsLost_data()
     {
         QTest::addColumn<QString>("obstacle"); // what is in the way, and where
-        QTest::addColumn<QString>("diagnostic");
-        QTest::newRow("folder cannot be made") << "file bad" << "Can't create directory : %1/bad/00042";
-        QTest::newRow("file cannot be opened") << "dir bad/00042/T-00042.dat"
-                                               << "Can't open data file for writing : %1/bad/00042/T-00042.dat";
-        QTest::newRow("disk full") << "full bad/00042/T-00042.dat"
-                                   << "Can't write the whole data file : %1/bad/00042/T-00042.dat";
-        QTest::newRow("image cannot be saved") << "dir bad/00042/T-00042.png" << "Can't save image file : %1/bad/00042/T-00042.png";
+        QTest::addColumn<QString>("diagnostic"); // empty: slice 42 is saved after all
+        QTest::newRow("folder cannot be made") << "file bad" << "Can't create directory : %1/bad/00042 (T-00042.dat not saved)";
+        QTest::newRow("folder is /dev/full") << "devfull bad" << "Can't create directory : %1/bad/00042 (T-00042.dat not saved)";
+        QTest::newRow("unwritable folder") << "unwritable bad/00042"
+                                           << "Can't open data file for writing : %1/bad/00042/T-00042.dat";
+        QTest::newRow("directory under the file's name") << "dir bad/00042/T-00042.dat"
+                                                         << "Can't put the written data file in place : %1/bad/00042/T-00042.dat";
+        QTest::newRow("image cannot be put in place") << "dir bad/00042/T-00042.png"
+                                                      << "Can't put the written image file in place : %1/bad/00042/T-00042.png";
+        QTest::newRow("TIFF write fails half-way (file size limit)")
+            << "fsize bad/00042" << "Can't write the whole TIFF file : %1/bad/00042/T-00042.tif";
+        // Written whole elsewhere and renamed: the link itself is replaced.
+        QTest::newRow("result name links to /dev/full") << "full bad/00042/T-00042.dat" << "";
     }
 
     void failuresAreReportedAndNothingElseIsLost()
@@ -130,28 +158,84 @@ private slots:
         QFETCH(QString, obstacle);
         QFETCH(QString, diagnostic);
         QTemporaryDir tmp;
-        const QString root = tmp.path(), where = tmp.filePath(obstacle.section(' ', 1));
-        if (obstacle.startsWith("full") && !QFile::exists("/dev/full"))
+        const QString root = tmp.path(), kind = obstacle.section(' ', 0, 0), where = tmp.filePath(obstacle.section(' ', 1));
+        if ((kind == "full" || kind == "devfull") && !QFile::exists("/dev/full"))
             QSKIP("no /dev/full on this system");
-        QVERIFY(obstacle.startsWith("file") ? QFile(where).open(QIODevice::WriteOnly) : QDir().mkpath(where));
-        if (obstacle.startsWith("full"))
-            QVERIFY(QDir().rmdir(where) && QFile::link("/dev/full", where));
+        QVERIFY(QDir().mkpath(QFileInfo(where).path()));
+        if (kind == "file")
+            QVERIFY(QFile(where).open(QIODevice::WriteOnly));
+        else if (kind == "dir" || kind == "fsize")
+            QVERIFY(QDir().mkpath(where));
+        else if (kind == "devfull" || kind == "full")
+            QVERIFY(QFile::link("/dev/full", where));
+        else if (kind == "unwritable") // not even root may create files in /proc
+            QVERIFY(QFile::link("/proc/self", where));
         const int liveBefore = SavingRecord::live();
         const QImage img = greyImage(4, 4);
+        std::vector<double> big(64 * 64, 0.5);
         MessageCapture cap;
         const SaveSettings good{true, root + "/good", "", "T"}, bad{true, root + "/bad", "", "T"};
-        withSaverThread(true, false, true, [&](RecordSender& s) {
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const QPair<int, int> counts = withSaverThread(true, false, true, [&](RecordSender& s) {
             emit s.saveDataWDiscard(dataRecord(good, 41));
-            if (diagnostic.contains("image"))
+            if (kind == "fsize") {
+                // 16 KiB of pixels against an 8 KiB limit: the kernel takes half.
+                std::signal(SIGXFSZ, SIG_IGN);
+                rlimit small = before;
+                small.rlim_cur = 8192;
+                setrlimit(RLIMIT_FSIZE, &small);
+                emit s.saveDataWDiscard(makeSavingTiff(bad, 42, {big.data(), 64, 64}, {0, 0, 64, 64}));
+            } else if (diagnostic.contains("image")) {
                 emit s.saveImgWDiscard(makeSavingImg(bad, 42, img));
-            else
+            } else {
                 emit s.saveDataWDiscard(dataRecord(bad, 42));
+            }
             emit s.saveDataWDiscard(dataRecord(good, 43));
             emit s.saveImgWDiscard(makeSavingImg(good, 43, img));
         });
-        QCOMPARE(cap.lines(), QStringList{diagnostic.arg(root)});
+        setrlimit(RLIMIT_FSIZE, &before);
+        QCOMPARE(cap.lines(), diagnostic.isEmpty() ? QStringList() : QStringList{diagnostic.arg(root)});
+        QCOMPARE(counts, qMakePair(diagnostic.isEmpty() ? 4 : 3, diagnostic.isEmpty() ? 0 : 1));
         QCOMPARE(filesUnder(root + "/good"), QStringList({"00041/T-00041.dat", "00043/T-00043.dat", "00043/T-00043.png"}));
+        const QString badData = root + "/bad/00042/T-00042.dat";
+        if (diagnostic.isEmpty())
+            QVERIFY(!QFileInfo(badData).isSymLink() && dataFileWhole(badData));
+        for (const char* ext : {"dat", "png", "tif"})
+            QVERIFY(!QFileInfo(root + "/bad/00042/T-00042." + ext).isFile() || diagnostic.isEmpty());
+        QCOMPARE(leftovers(root), QStringList());
         QCOMPARE(SavingRecord::live(), liveBefore);
+    }
+
+    // The writer under the saver: a fault leaves the file that was there.
+    void wholeFileReplacesOrKeeps_data()
+    {
+        QTest::addColumn<QString>("fault"); // during the write
+        QTest::addColumn<int>("expected");
+        QTest::newRow("none: replaced") << "" << int(WriteFault::None);
+        QTest::newRow("content fails half-way") << "half" << int(WriteFault::Write);
+        QTest::newRow("folder removed while writing") << "rmdir" << int(WriteFault::Rename);
+    }
+    void wholeFileReplacesOrKeeps()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, expected);
+        QTemporaryDir tmp;
+        const QString dir = tmp.filePath("out"), path = dir + "/r.dat";
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(!writeTextFile(path, "old\n").isEmpty());
+        const WriteFault got = writeWholeFile(path, [&](QIODevice& d) {
+            d.write("new, first half\n");
+            if (fault == "rmdir")
+                QDir(dir).removeRecursively();
+            return fault != "half" && d.write("second half\n") > 0;
+        });
+        QCOMPARE(int(got), expected);
+        if (fault == "rmdir")
+            QVERIFY(!QFileInfo::exists(dir));
+        else
+            QCOMPARE(fileBytes(path), QByteArray(fault.isEmpty() ? "new, first half\nsecond half\n" : "old\n"));
+        QCOMPARE(leftovers(tmp.path()), QStringList());
     }
 
     // The zlib level reaches the PNG writer through its quality scale.

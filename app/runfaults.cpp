@@ -1,0 +1,35 @@
+#include "app/runfaults.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+int exitStatusOf(const RunFaults& f)
+{
+    if (!f.unreadableBatch.isEmpty())
+        return kExitBatchUnreadable;
+    if (f.runsWithoutImages > 0)
+        return kExitNoImages;
+    if (f.filesFailed > 0)
+        return kExitFilesNotWritten;
+    return kExitOk;
+}
+
+QString faultSummary(const RunFaults& f)
+{
+    QStringList parts;
+    if (!f.unreadableBatch.isEmpty())
+        parts << QCoreApplication::translate("RunFaults", "batch file %1 could not be read").arg(f.unreadableBatch);
+    if (f.runsWithoutImages > 0)
+        parts << QCoreApplication::translate("RunFaults", "reconstruction runs without images: %1").arg(f.runsWithoutImages);
+    if (f.filesFailed > 0)
+        parts << QCoreApplication::translate("RunFaults", "%1 of %2 result files could not be written")
+                     .arg(f.filesFailed)
+                     .arg(f.filesFailed + f.filesWritten);
+    if (parts.isEmpty())
+        return {};
+    if (f.filesFailed == 0)
+        parts << QCoreApplication::translate("RunFaults", "result files written: %1").arg(f.filesWritten);
+    return QCoreApplication::translate("RunFaults", "Failed (status %1): %2")
+        .arg(exitStatusOf(f))
+        .arg(parts.join(QStringLiteral("; ")));
+}

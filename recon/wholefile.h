@@ -1,0 +1,24 @@
+// Result files appear whole or not at all: the bytes go to a temporary file
+// in the target's folder, which takes the target's name only once it is
+// complete. A killed process therefore never leaves a half-written file
+// under a result's name, only (at worst) a hidden ".part" file.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QIODevice;
+
+enum class WriteFault { None, Open, Write, Rename };
+
+// The temporary name a write to path uses: hidden, in path's folder, unique
+// within this process by its counter and across processes by the process id
+// (".<name>.<pid>-<n>.part").
+QString temporaryNameFor(const QString& path);
+
+// Writes path through fill, which writes the content into the device and
+// returns false when it could not. On any fault the temporary file is
+// removed and an existing file under path is left as it was. No fsync: the
+// guarantee is against a process that dies, not against the machine.
+WriteFault writeWholeFile(const QString& path, const std::function<bool(QIODevice&)>& fill);

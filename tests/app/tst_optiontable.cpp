@@ -28,8 +28,6 @@ private slots:
         QTest::newRow("extra collects plain args, switch after switch")
             << QStringList{"prog", "-b", "a.bat", "more", "words", "-x", "-nw"}
             << QStringList{"-b=a.bat|a.bat more words", "-x=|", "-nw=|"};
-        QTest::newRow("last setting wins in its place")
-            << QStringList{"prog", "-d", "/a", "-e", "-d", "/b"} << QStringList{"-d=/b|/b", "-e=|"};
     }
 
     void parseArgs()

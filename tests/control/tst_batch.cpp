@@ -54,7 +54,6 @@ private slots:
             << ":GoTo :x\nskipped\n:x 1\nb\n:x 2" << "" << QStringList{":x|1", "b", ":x|2"};
         QTest::newRow("label case matters") << "a\n:goto :loop\nb\n:Loop\nc" << ""
                                              << QStringList{"a", "b", ":Loop", "c"};
-        QTest::newRow(":ifng passed on when not taken") << ":IFNG a 1\nb" << "" << QStringList{":IFNG|a|1", "b"};
         QTest::newRow("untaken :ifok resets the result")
             << "seq_exec_next\n:ifok :goto :top\n:ifng :end\nafter" << "f"
             << QStringList{"seq_exec_next", ":ifok|:goto|:top", ":ifng|:end", "after"};

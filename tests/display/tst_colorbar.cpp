@@ -38,7 +38,6 @@ private slots:
         QTest::newRow("at lower marker") << narrowed << 25.0 << 0;
         QTest::newRow("just under top bin") << narrowed << 74.8 << 254;
         QTest::newRow("last bin") << narrowed << 74.9 << 255;
-        QTest::newRow("above range") << narrowed << 200.0 << 255;
         QTest::newRow("inverted markers: low value white") << inverted << 25.0 << 255;
         QTest::newRow("inverted markers: high value black") << inverted << 75.0 << 0;
         QTest::newRow("inverted range") << scale(1, 0, 0, 1) << 0.25 << 192;

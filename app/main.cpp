@@ -38,6 +38,7 @@ int main(int argc, char** argv)
         body->resize(1, 1);
     }
     body->setConsoleProgress(plan.noWindow);
+    body->setBandWiseLoading(plan.noWindow);
     if (plan.loadBatch)
         body->batchLoad(plan.batchFile);
     // Nothing can close a window that is never shown: a window-less run ends

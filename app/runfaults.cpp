@@ -11,6 +11,8 @@ int exitStatusOf(const RunFaults& f)
         return kExitNoImages;
     if (f.filesFailed > 0)
         return kExitFilesNotWritten;
+    if (f.unreadableLines > 0)
+        return kExitLinesUnreadable;
     return kExitOk;
 }
 
@@ -25,6 +27,8 @@ QString faultSummary(const RunFaults& f)
         parts << QCoreApplication::translate("RunFaults", "%1 of %2 result files could not be written")
                      .arg(f.filesFailed)
                      .arg(f.filesFailed + f.filesWritten);
+    if (f.unreadableLines > 0)
+        parts << QCoreApplication::translate("RunFaults", "runs stopped, detector lines unreadable: %1").arg(f.unreadableLines);
     if (parts.isEmpty())
         return {};
     if (f.filesFailed == 0)

@@ -11,6 +11,7 @@ enum RunExitStatus {
     kExitBatchUnreadable = 3, // the batch file could not be opened or read
     kExitNoImages = 4,        // a run started with no image loaded
     kExitFilesNotWritten = 5, // result files could not be written
+    kExitLinesUnreadable = 7, // the detector lines a run needs could not be read
 };
 
 struct RunFaults {
@@ -18,6 +19,7 @@ struct RunFaults {
     int runsWithoutImages = 0; // runs started while no image was loaded
     int filesWritten = 0;
     int filesFailed = 0;
+    int unreadableLines = 0;   // runs stopped because their lines could not be read
 };
 
 // The status of the first kind that happened in the order of the enum (a

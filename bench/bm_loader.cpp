@@ -20,6 +20,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -189,9 +190,41 @@ void BM_LoadColdCache(benchmark::State& state)
     state.counters["resident_share_before_reads"] = warmest;
 }
 
+// The 720 small frames of bench/end_to_end.sh (1024 x 32), from a warm
+// cache: what the loader spends on each file besides reading it.
+void BM_LoadSmallFiles(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    ItexHeader h;
+    h.width = 1024;
+    h.height = 32;
+    const QByteArray comment = itexComment(h.width, h.height, 1.0);
+    QVector<uint16_t> px(h.width * h.height, 1000);
+    const QByteArray frame = itexFrameU16(px);
+    QStringList files;
+    for (int i = 0; i < 720; ++i) {
+        files << dir.filePath(QStringLiteral("proj-%1.img").arg(i, 5, 10, QLatin1Char('0')));
+        if (!writeItexFile(files.last(), h, comment, {frame})) {
+            state.SkipWithError("could not write the small frames");
+            return;
+        }
+    }
+    Body b(nullptr, 1);
+    int loaded = 0;
+    double seconds = 0.0;
+    for (auto _ : state) {
+        const double s = loaderSeconds(b, files, &loaded);
+        seconds += s;
+        state.SetIterationTime(s);
+    }
+    state.counters["images_loaded"] = loaded;
+    state.counters["ms_per_file"] = seconds * 1e3 / double(state.iterations()) / double(files.size());
+}
+
 } // namespace
 
 BENCHMARK(BM_LoadColdCache)->Iterations(2)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadSmallFiles)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // FENU2_BENCH_OWN_MAIN: the main window needs an application object.
 int main(int argc, char** argv)

@@ -29,6 +29,7 @@ void ImgData::reset()
     maxValue = std::numeric_limits<double>::lowest();
     lineBuf.clear();
     columnBuf.clear();
+    held.clear();
 }
 
 bool ImgData::load(int frame)
@@ -50,6 +51,25 @@ bool ImgData::load(int frame)
     columnBuf.assign(std::size_t(height), 0.0);
     ready = true;
     return true;
+}
+
+bool ImgData::probe(int frame)
+{
+    inMemory = false;
+    held.clear();
+    const bool ok = load(frame);
+    releaseFile();
+    return ok;
+}
+
+bool ImgData::holdLines(const std::shared_ptr<const LineSelection>& sel, std::vector<uint8_t>& scratch)
+{
+    struct Rows : RowSource {
+        ImgData& d;
+        explicit Rows(ImgData& img) : d(img) {}
+        bool readRows(int y0, int rows, uint8_t* dst) override { return d.readRows(y0, rows, dst); }
+    } rows(*this);
+    return ready && readHeldLines(rows, pixelKind(), width, height, sel, scratch, held);
 }
 
 void ImgData::findMinMax()

@@ -3,8 +3,11 @@
 // columns of pixels as doubles.
 #pragma once
 
+#include "input/linestore.h"
+
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class ColorScale;
@@ -32,6 +35,18 @@ public:
 
     // Reads frame `frameIndex` of fileName (set fileName and inMemory first).
     bool load(int frameIndex);
+    // Window-less runs: checks the frame as load does but reads no pixel and
+    // keeps no file open; rows and columns then read as zeros except the
+    // lines held by holdLines.
+    bool probe(int frameIndex);
+    // Reads the selected lines of the frame from the file, in place of those
+    // held before. scratch: reusable buffer for cutting out columns.
+    bool holdLines(const std::shared_ptr<const LineSelection>& sel, std::vector<uint8_t>& scratch);
+    void dropLines() { held.clear(); }
+    // Stored rows y0 .. y0 + rows - 1 straight from the file (little-endian
+    // pixels of pixelKind(), rows of width pixels).
+    virtual bool readRows(int y0, int rows, uint8_t* dst) = 0;
+    virtual PixelKind pixelKind() const = 0;
     // Scans every pixel for minValue and maxValue.
     void findMinMax();
     // Renders the image as width x height 8-bit grey through scale. Unless
@@ -53,6 +68,10 @@ public:
 
 protected:
     ImgData();
+    // Closes a file that streaming mode keeps open.
+    virtual void releaseFile() {}
+
+    HeldLines held; // probed frames only
 };
 
 // "IM" at the start of the file.

@@ -262,6 +262,8 @@ double* ImgDataITEX::getLine(int y, double* buf)
         frameData.row(y, buf);
         return buf;
     }
+    if (held.row(y, buf))
+        return buf;
     if (y < 0 || y >= height) {
         std::fill(buf, buf + width, 0.0);
         return buf;
@@ -283,6 +285,8 @@ double* ImgDataITEX::getColumn(int x, double* buf)
         frameData.column(x, buf);
         return buf;
     }
+    if (held.column(x, buf))
+        return buf;
     if (x < 0 || x >= width) {
         std::fill(buf, buf + height, 0.0);
         return buf;
@@ -298,6 +302,18 @@ double* ImgDataITEX::getColumn(int x, double* buf)
     }
     whole.column(x, buf);
     return buf;
+}
+
+bool ImgDataITEX::readRows(int y0, int rows, uint8_t* dst)
+{
+    if (!ready || y0 < 0 || rows < 0 || int64_t(y0) + rows > height)
+        return false;
+    const int64_t rowBytes = int64_t(width) * bytesPerPixel;
+    const int64_t count = rowBytes * rows;
+    // Its own handle: workers' streaming requests may use the kept one.
+    QFile f(fileName);
+    return f.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && f.seek(dataOffset + rowBytes * y0)
+           && f.read(reinterpret_cast<char*>(dst), count) == count;
 }
 
 int ImgDataITEX::sequenceFrames(const QString& path)

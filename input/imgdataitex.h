@@ -23,6 +23,8 @@ public:
     bool openData() override;
     double* getLine(int y, double* buf) override;
     double* getColumn(int x, double* buf) override;
+    bool readRows(int y0, int rows, uint8_t* dst) override;
+    PixelKind pixelKind() const override { return kindOf(pixelType); }
 
     // Header fields. Offsets are 64-bit: late frames of a large sequence
     // file lie beyond 2 GiB.
@@ -42,6 +44,9 @@ public:
     // Frames of the file by its header, without a word when it is no ITEX
     // file (-1); 0 when the header can't be read (after the reader's line).
     static int sequenceFrames(const QString& path);
+
+protected:
+    void releaseFile() override { file.reset(); }
 
 private:
     bool readStreamed(int64_t offset, int64_t count, uint8_t* dst);

@@ -4,6 +4,10 @@
 
 #include <QDebug>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
 ImgDatas::ImgDatas(QObject* parent)
     : QObject(parent)
 {
@@ -16,28 +20,88 @@ ImgDatas::~ImgDatas()
 
 bool ImgDatas::add(const QString& filePath, int idx)
 {
-    ImgData* img = createImgData(detectFileType(filePath));
+    std::unique_ptr<ImgData> img = openFrame(filePath, idx, linesOnly);
+    return img && append(std::move(img));
+}
+
+std::unique_ptr<ImgData> ImgDatas::openFrame(const QString& filePath, int idx, bool linesOnly)
+{
+    std::unique_ptr<ImgData> img(createImgData(detectFileType(filePath)));
     if (!img)
-        return false;
+        return nullptr;
     img->inMemory = true;
     img->fileName = filePath;
-    if (!img->load(idx)) {
+    if (!(linesOnly ? img->probe(idx) : img->load(idx))) {
         qDebug().noquote() << "File is not ready to access" << filePath;
-        delete img;
-        return false;
+        return nullptr;
     }
+    return img;
+}
+
+bool ImgDatas::append(std::unique_ptr<ImgData> img)
+{
     if (setWidth == 0) {
         setWidth = img->width;
         setHeight = img->height;
     }
     if (setWidth == img->width && setHeight == img->height) {
-        images.append(img);
+        images.append(img.release());
         return true;
     }
     qDebug().noquote() << QStringLiteral("Mismatch image size: (%1, %2) != (%3, %4) : %5")
-                              .arg(setWidth).arg(setHeight).arg(img->width).arg(img->height).arg(filePath);
-    delete img;
+                              .arg(setWidth).arg(setHeight).arg(img->width).arg(img->height).arg(img->fileName);
     return false;
+}
+
+bool ImgDatas::holdLines(bool rows, const std::vector<int>& lines)
+{
+    dropLines();
+    if (images.isEmpty())
+        return true;
+    const auto sel = LineSelection::make(rows, lines, rows ? setHeight : setWidth);
+    // Several reads in flight keep the disk busy; the frames are claimed
+    // one by one so that a slow file holds up only its own thread.
+    const int threads = std::clamp(int(std::thread::hardware_concurrency()), 2, 8);
+    std::atomic<int> next{0};
+    std::atomic<int> failed{0};
+    std::atomic<int> firstFailed{-1};
+    const auto work = [&] {
+        std::vector<uint8_t> scratch;
+        for (int i = next++; i < images.size(); i = next++) {
+            if (images.at(i)->holdLines(sel, scratch))
+                continue;
+            ++failed;
+            int f = firstFailed.load();
+            while ((f < 0 || i < f) && !firstFailed.compare_exchange_weak(f, i)) {
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool)
+        t.join();
+    if (failed == 0)
+        return true;
+    qDebug().noquote() << QStringLiteral("Can not read the detector lines of %1 of %2 images (first: %3)")
+                              .arg(failed.load()).arg(images.size()).arg(images.at(firstFailed)->fileName);
+    dropLines();
+    return false;
+}
+
+void ImgDatas::dropLines()
+{
+    for (ImgData* img : std::as_const(images))
+        img->dropLines();
+}
+
+qint64 ImgDatas::lineBytes(bool rows) const
+{
+    qint64 sum = 0;
+    for (const ImgData* img : images)
+        sum += qint64(rows ? setWidth : setHeight) * pixelBytes(img->pixelKind());
+    return sum;
 }
 
 bool ImgDatas::renderImage(int idx, QImage& target, ColorScale& scale, bool fixedScale)

@@ -8,6 +8,8 @@
 #include <QString>
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 class ColorScale;
 class ImgData;
@@ -24,7 +26,24 @@ public:
     // Loads frame idx of the file (in memory) and appends it. Refused when
     // unreadable or of another size than the images already in the set.
     bool add(const QString& filePath, int idx);
+    // The two halves of add: reading the frame (any thread; "File is not
+    // ready to access" when it fails; probed only, for a lines-only set) and
+    // appending it after the size check.
+    static std::unique_ptr<ImgData> openFrame(const QString& filePath, int idx, bool linesOnly);
+    bool append(std::unique_ptr<ImgData> img);
     int count() const { return int(images.size()); }
+
+    // Window-less runs: add() checks every frame but reads no pixel; a run
+    // then reads only the detector lines it reconstructs with holdLines.
+    void setLinesOnly(bool f) { linesOnly = f; }
+    bool isLinesOnly() const { return linesOnly; }
+    // Reads rows (rows true) or columns `lines` of every image, in place of
+    // the lines held before, on several threads. False, with one line, when
+    // some image's lines can't be read.
+    bool holdLines(bool rows, const std::vector<int>& lines);
+    void dropLines();
+    // Bytes one detector line of every image takes when held.
+    qint64 lineBytes(bool rows) const;
     // Renders projection idx; unless fixedScale, scale takes its extremes.
     bool renderImage(int idx, QImage& target, ColorScale& scale, bool fixedScale);
 
@@ -63,6 +82,7 @@ signals:
 private:
     int setWidth = 0;
     int setHeight = 0;
+    bool linesOnly = false;
     QList<ImgData*> images;
     ImgData** i0Image = nullptr;
     ImgData** bgImage = nullptr;

@@ -299,12 +299,36 @@ bool ImgDataTiff::decodeRows(int y0, int rows, uint8_t* dst)
     return true;
 }
 
+bool ImgDataTiff::readRows(int y0, int rows, uint8_t* dst)
+{
+    if (!ready || y0 < 0 || rows < 0 || int64_t(y0) + rows > height)
+        return false;
+    QMutexLocker lock(&streamLock);
+    QString error;
+    TIFF* own = tif ? nullptr : openTiff(fileName, &error);
+    if (!tif && (!own || !TIFFSetDirectory(own, tdir_t(frameIndex)))) {
+        if (own)
+            TIFFClose(own);
+        return false;
+    }
+    // A probed page keeps no file open: decode through a handle of our own.
+    if (!own)
+        return decodeRows(y0, rows, dst);
+    tif = own;
+    const bool ok = decodeRows(y0, rows, dst);
+    tif = nullptr;
+    TIFFClose(own);
+    return ok;
+}
+
 double* ImgDataTiff::getLine(int y, double* buf)
 {
     if (ready && inMemory) {
         frameData.row(y, buf);
         return buf;
     }
+    if (ready && held.row(y, buf))
+        return buf;
     RawFrame row;
     row.kind = layout.kind;
     row.width = width;
@@ -323,6 +347,8 @@ double* ImgDataTiff::getColumn(int x, double* buf)
         frameData.column(x, buf);
         return buf;
     }
+    if (ready && held.column(x, buf))
+        return buf;
     RawFrame whole;
     whole.kind = layout.kind;
     whole.width = width;

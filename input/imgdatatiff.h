@@ -23,6 +23,8 @@ public:
     bool openData() override;
     double* getLine(int y, double* buf) override;
     double* getColumn(int x, double* buf) override;
+    bool readRows(int y0, int rows, uint8_t* dst) override;
+    PixelKind pixelKind() const override { return layout.kind; }
 
     // Pages in the file, 0 when it can't be read.
     static int pageCount(const QString& path);
@@ -36,6 +38,9 @@ public:
         int rowsPerStrip = 0;
         int64_t blockBytes = 0; // one decoded strip or tile
     };
+
+protected:
+    void releaseFile() override { closeFile(); }
 
 private:
     bool decodeRows(int y0, int rows, uint8_t* dst);

@@ -11,6 +11,7 @@
 #include "display/widgets/dispb.h"
 #include "display/widgets/rawdisp.h"
 #include "input/widgets/i0ofimage.h"
+#include "input/frameloader.h"
 #include "input/imgdatas.h"
 #include "input/widgets/selectaimgfile.h"
 #include "input/widgets/selectdatafiles.h"
@@ -67,7 +68,7 @@ void joinThread(QThread*& t)
 Body::Body(QWidget* parent, int workerCount)
     : QFrame(parent), batch(new Batch), rawDisp(new RawDisp), sinogram(new Sinogram), ctCalc(new CtCalc),
       procCtrl(new ProcCtrl), imgDatas(new ImgDatas), ctDisp(new CtDisp), ctView(new CtView(dataRoot())),
-      xafsBatch(new XafsBatch), tslCtrl(new TesselaCtrl)
+      xafsBatch(new XafsBatch), tslCtrl(new TesselaCtrl), frameLoader(std::make_unique<FrameLoader>())
 {
     createPens();
     slicesTimed = options().valueNoCase(QStringLiteral("slice_timing"), QStringLiteral("0")) == QLatin1String("1");

@@ -25,6 +25,7 @@
 #include <QVector>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 class Batch;
@@ -35,6 +36,7 @@ class CtDisp;
 class CtResPanel;
 class CtView;
 class DataSaver;
+class FrameLoader;
 class ImgDatas;
 class PopDockBase;
 class ProcCtrl;
@@ -134,6 +136,11 @@ public:
     // A window-less run: one console line per finished slice and one at the
     // end of every reconstruction run.
     void setConsoleProgress(bool f) { consoleProgress = f; }
+    // A window-less run's image set holds only the detector lines of the
+    // slices a run reconstructs, band by band within the memory available
+    // (configuration keys "band_memory", bytes, and "whole_frames" 1 to hold
+    // whole frames as the window does).
+    void setBandWiseLoading(bool f);
     // The program ends (finishing()) when the next batch run has ended, as
     // soon as no reconstruction run or load is going on any more and the
     // saver has written every result handed to it.
@@ -280,10 +287,11 @@ private:
     void startPanel() override;
     void stopPanel() override;
     ProcParams snapshot() override;
+    int bandSlices(const ProcParams& p) override;
+    bool holdBand(const QVector<int>& slices) override;
     QList<CtResPanel*> resPanels() const;
     void setAllRegions(double r0, double r1);
 
-    void loadFramesOf(int first);
     void showLoadProgress();
     void startDeferredLoad();
     void applyNewSetConditions();
@@ -343,6 +351,7 @@ private:
     QStringList pendingFiles;
     int nextPending = 0;
     QString currentFile;
+    std::unique_ptr<FrameLoader> frameLoader;
     bool loading = false;
     bool deferredLoad = false;
     QStringList deferredFiles;

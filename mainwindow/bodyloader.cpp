@@ -9,6 +9,7 @@
 #include "display/widgets/rawdisp.h"
 #include "input/imgdata.h"
 #include "input/imgdataitex.h"
+#include "input/frameloader.h"
 #include "input/imgdatas.h"
 #include "input/widgets/selectaimgfile.h"
 #include "input/widgets/selectdatafiles.h"
@@ -29,9 +30,12 @@
 
 namespace {
 
-// A turn of the event loop spends at most this long on the frames of one
-// sequence file, so that the window stays responsive while it loads.
-constexpr qint64 framesTurnMs = 50;
+// A turn of the event loop spends at most this long taking the frames the
+// reader threads have finished, so that the window stays responsive while
+// it loads.
+constexpr qint64 loadTurnMs = 20;
+// ... and takes at most this many files, so that the progress shows.
+constexpr int filesPerTurn = 16;
 
 } // namespace
 
@@ -55,11 +59,11 @@ void Body::dataFilesSelected(QStringList files, bool clear)
         ui->seekCtrl->setMaximum(0);
         rawDisp->setViewUnset();
         shownRawIndex = -1;
-        // Frames still to come of a sequence file belong to the old set.
-        currentFile.clear();
     }
     pendingFiles = files;
     nextPending = 0;
+    // Frames the readers had finished of the previous list are dropped.
+    frameLoader->start(files, imgDatas->isLinesOnly());
     qDebug().noquote() << "data file selected";
     showLoadProgress();
     // One chain of loading turns at a time: a selection made while one
@@ -83,49 +87,33 @@ void Body::startDeferredLoad()
 
 void Body::loadNextDataFile()
 {
-    if (nextPending >= pendingFiles.size()) {
-        emit noticeFinishedLoadDataFiles();
-        return;
-    }
-    currentFile = pendingFiles.at(nextPending++);
-    showLoadProgress();
-    const int frames = ImgDataITEX::sequenceFrames(currentFile);
-    if (frames >= 2) {
-        emit askLoadNextMultiData(0);
-        return;
-    }
-    // An ITEX header that can't be read was reported by the reader already.
-    if (frames != 0 && imgDatas->add(currentFile, 0))
-        ui->CTFiles->addFile(currentFile);
-    emit askLoadNextDataFile();
-}
-
-void Body::loadNextMultiData(int idx)
-{
-    if (currentFile.isEmpty() || ImgDataITEX::sequenceFrames(currentFile) < 0) {
-        emit askLoadNextDataFile();
-        return;
-    }
-    loadFramesOf(idx);
-}
-
-void Body::loadFramesOf(int first)
-{
-    // The frames of one file follow each other without another file in
-    // between; a long sequence is cut into turns of a few tens of
-    // milliseconds so that the window does not freeze.
-    const int frames = std::max(ImgDataITEX::sequenceFrames(currentFile), 0);
     QElapsedTimer turn;
     turn.start();
-    for (int idx = first; idx < frames; ++idx) {
-        if (idx > first && turn.elapsed() >= framesTurnMs) {
-            emit askLoadNextMultiData(idx);
-            return;
+    QStringList names;
+    for (int n = 0; n < filesPerTurn && nextPending < pendingFiles.size(); ++n) {
+        const qint64 left = loadTurnMs - turn.elapsed();
+        std::optional<FrameLoader::File> f = frameLoader->takeNext(int(std::max<qint64>(left, 0)));
+        if (!f)
+            break;
+        ++nextPending;
+        currentFile = f->path;
+        for (std::size_t k = 0; k < f->frames.size(); ++k) {
+            if (f->frames[k] && imgDatas->append(std::move(f->frames[k])))
+                names << (f->sequence ? QStringLiteral("%1(%2)").arg(f->path).arg(k) : f->path);
         }
-        if (imgDatas->add(currentFile, idx))
-            ui->CTFiles->addFile(QStringLiteral("%1(%2)").arg(currentFile).arg(idx));
     }
-    emit askLoadNextDataFile();
+    ui->CTFiles->addFiles(names);
+    showLoadProgress();
+    if (nextPending >= pendingFiles.size())
+        emit noticeFinishedLoadDataFiles();
+    else
+        emit askLoadNextDataFile();
+}
+
+void Body::loadNextMultiData(int)
+{
+    // The reader threads read a sequence file's frames together.
+    loadNextDataFile();
 }
 
 void Body::showLoadProgress()
@@ -143,6 +131,7 @@ void Body::finishedLoadDataFiles()
         return;
     }
     loading = false;
+    frameLoader->cancel();
     currentFile.clear();
     showLoadProgress();
     if (imgDatas->count() > 0)

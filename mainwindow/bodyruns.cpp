@@ -3,7 +3,9 @@
 #include "mainwindow/body.h"
 
 #include "app/fieldtext.h"
+#include "app/optiontable.h"
 #include "input/imgdatas.h"
+#include "input/linestore.h"
 #include "input/widgets/selectaimgfile.h"
 #include "recon/widgets/ctcalc.h"
 #include "recon/ctcalc2.h"
@@ -75,6 +77,29 @@ ProcParams Body::snapshot()
     p.lowerLimit = fieldDouble(ui->DataLowerLimit->text());
     p.offset = fieldDouble(ui->DataOffset->text());
     return p;
+}
+
+void Body::setBandWiseLoading(bool f)
+{
+    const bool whole = options().valueNoCase(QStringLiteral("whole_frames"), QStringLiteral("0")) == QLatin1String("1");
+    imgDatas->setLinesOnly(f && !whole);
+}
+
+int Body::bandSlices(const ProcParams& p)
+{
+    if (!imgDatas->isLinesOnly())
+        return 0;
+    bool given = false;
+    const qint64 budget = options().valueNoCase(QStringLiteral("band_memory"), QString()).toLongLong(&given);
+    return slicesPerBand(imgDatas->lineBytes(p.rotAxIsV), given ? budget : defaultBandMemory());
+}
+
+bool Body::holdBand(const QVector<int>& slices)
+{
+    if (imgDatas->holdLines(scheduler->params().rotAxIsV, std::vector<int>(slices.begin(), slices.end())))
+        return true;
+    ++faults.unreadableLines;
+    return false;
 }
 
 void Body::setCalcStyle(bool busy)
@@ -192,6 +217,7 @@ void Body::runStopped(const QDateTime& start, const QDateTime& end)
 void Body::announceEnd(bool counted, int slices, double seconds, double backProjectSeconds)
 {
     setReferenceHold(false);
+    imgDatas->dropLines();
     if (counted) {
         QString line = tr("Reconstruction run ended: %1 slices, %2 s").arg(slices).arg(seconds, 0, 'g', 6);
         if (slicesTimed)

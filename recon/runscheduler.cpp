@@ -67,17 +67,46 @@ void RunScheduler::start()
     slicesDone = 0;
     backProjectSum = 0.0;
     const bool multi = snap.autoExec && snap.useWorkers;
-    slicesInRun = multi ? SliceRange{snap.from, snap.to, snap.step}.count() : 1;
+    slicesInRun = multi ? runRange().count() : 1;
+    bandSize = host.bandSlices(snap);
+    band.clear();
     emit busyChanged(true);
     emit started(startT);
     if (snap.useWorkers)
         emit progress(QStringLiteral("0 %"));
     if (multi) {
-        currentSlice = snap.from;
+        currentSlice = runRange().from;
         execMulti();
+    } else if (bandSize > 0 && !holdBandFrom(snap.slice)) {
+        stop();
     } else {
         execSingle();
     }
+}
+
+SliceRange RunScheduler::runRange() const
+{
+    return SliceRange{snap.from, snap.to, snap.step};
+}
+
+bool RunScheduler::bandHolds(int slice) const
+{
+    return bandSize <= 0 || band.contains(slice);
+}
+
+bool RunScheduler::holdBandFrom(qint64 first)
+{
+    band.clear();
+    const bool multi = snap.autoExec && snap.useWorkers;
+    const SliceRange range = runRange();
+    if (!multi)
+        band << int(first);
+    for (qint64 s = first; multi && range.contains(s) && band.size() < bandSize; s += snap.step)
+        band << int(s);
+    if (host.holdBand(band))
+        return true;
+    band.clear();
+    return false;
 }
 
 void RunScheduler::dispatch(int i, int slice)
@@ -109,10 +138,19 @@ void RunScheduler::execMulti()
             stop();
         return;
     }
-    const SliceRange range{snap.from, snap.to, snap.step};
+    const SliceRange range = runRange();
     const int t = threadsInUse();
     for (int i = 0; i < t; ++i) {
         if (range.contains(currentSlice) && !busy(i)) {
+            // The next band replaces this one once its slices are all done.
+            if (!bandHolds(int(currentSlice))) {
+                if (anyWorkerBusy())
+                    break;
+                if (!holdBandFrom(currentSlice)) {
+                    stop();
+                    return;
+                }
+            }
             dispatch(i, int(currentSlice));
             currentSlice += snap.step;
         }

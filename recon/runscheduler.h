@@ -6,6 +6,7 @@
 #pragma once
 
 #include "recon/procparams.h"
+#include "recon/slicerange.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -27,6 +28,13 @@ public:
     virtual void stopPanel() = 0;
     // The run's parameters, read from the window when the run really starts.
     virtual ProcParams snapshot() = 0;
+    // Band-wise loading: the image set holds only the detector lines of the
+    // slices in hand. The most slices whose lines may be held at once; 0
+    // when the set holds whole frames.
+    virtual int bandSlices(const ProcParams&) { return 0; }
+    // Reads the lines of these slices in place of the previous band's;
+    // false when they can't be read (the run then stops).
+    virtual bool holdBand(const QVector<int>&) { return true; }
 };
 
 class RunScheduler : public QObject
@@ -76,6 +84,11 @@ signals:
 
 private:
     void dispatch(int i, int slice);
+    // The slices this run hands out, in order (multi-slice runs).
+    SliceRange runRange() const;
+    bool bandHolds(int slice) const;
+    // The band: up to bandSize slices of the run from `first` on.
+    bool holdBandFrom(qint64 first);
     bool busy(int i) const;
     int threadsInUse() const;
     void announceEnd();
@@ -92,6 +105,8 @@ private:
     qint64 currentSlice = 0;
     // A slice was handed to worker i and its end has not been processed yet.
     QVector<bool> handedOut;
+    int bandSize = 0;  // 0: whole frames, no bands
+    QVector<int> band; // the slices whose lines are held
     int slicesDone = 0;
     int slicesInRun = 0;
     double backProjectSum = 0.0;

@@ -880,6 +880,10 @@
         <translation>結果ファイル %2 個のうち %1 個を書き込めませんでした</translation>
     </message>
     <message>
+        <source>runs stopped, detector lines unreadable: %1</source>
+        <translation>検出器ラインを読めずに止まった再構成: %1 回</translation>
+    </message>
+    <message>
         <source>result files written: %1</source>
         <translation>書き込んだ結果ファイル: %1 個</translation>
     </message>

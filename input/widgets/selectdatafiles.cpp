@@ -91,6 +91,14 @@ void SelectDataFiles::addFile(const QString& name)
     ui->Count->setText(QString::number(ui->Selected->count()));
 }
 
+void SelectDataFiles::addFiles(const QStringList& names)
+{
+    if (names.isEmpty())
+        return;
+    ui->Selected->addItems(names);
+    ui->Count->setText(QString::number(ui->Selected->count()));
+}
+
 void SelectDataFiles::prev()
 {
     const int i = ui->Selected->currentIndex();

@@ -30,6 +30,7 @@ public:
     static constexpr int maxMultiTimes = 100000;
 
     void addFile(const QString& name);
+    void addFiles(const QStringList& names);
     // Hands over the files of dir whose names match patterns (every file
     // when there is none), in name order; the dialog starts in dir from
     // now on.

@@ -1,3 +1,5 @@
+#include "app/optiontable.h"
+#include "app/runfaults.h"
 #include "input/imgdatas.h"
 #include "input/widgets/selectafile.h"
 #include "mainwindow/framing/popdockbase.h"
@@ -9,6 +11,7 @@
 #include "recon/widgets/sinogram.h"
 #include "recon/sinogramcore.h"
 #include "tests/support/bodyfixtures.h"
+#include "tests/support/testutil.h"
 #include "tools/phantomset.h"
 
 #include <QApplication>
@@ -91,6 +94,38 @@ QStringList sliceFiles(QList<int> slices, const QString& pattern)
         out << (QStringLiteral("%1/") + pattern).arg(s, 5, 10, QLatin1Char('0'));
     return out;
 }
+
+// A phantom sequence file with its flat and dark images, loaded into a
+// window as its loader and reference panels would.
+struct SeqSet {
+    QTemporaryDir dir;
+    QString his;
+    std::unique_ptr<ImgData> flat, dark;
+    ImgData* flatSlot = nullptr;
+    ImgData* darkSlot = nullptr;
+
+    bool write(const PhantomSpec& ps)
+    {
+        PhantomOutput out;
+        out.dir = dir.path();
+        out.sequenceFile = true;
+        const QStringList files = writePhantomDataSet(Phantom(ps), out);
+        his = files.value(0);
+        flat.reset(loadImgData(dir.filePath(phantomFlatName(out)), 0, true));
+        dark.reset(loadImgData(dir.filePath(phantomDarkName(out)), 0, true));
+        flatSlot = flat.get(), darkSlot = dark.get();
+        return files.size() == 1 && flat && dark;
+    }
+    bool load(Body& b, int frames)
+    {
+        b.imageSet()->setI0Handle(&flatSlot);
+        b.imageSet()->setBgHandle(&darkSlot);
+        for (int k = 0; k < frames; ++k)
+            if (!b.imageSet()->add(his, k))
+                return false;
+        return true;
+    }
+};
 
 } // namespace
 
@@ -269,6 +304,94 @@ private slots:
             QVERIFY2(worst < 1e-5, qPrintable(QStringLiteral("slice %1: %2").arg(s).arg(worst)));
             QVERIFY(m.max > 3.0 && clipped > 0 && clipped < 94 * 94 / 2);
         }
+    }
+
+    // Band-wise loading: the set holds only the run's detector lines, a band
+    // of slices at a time when a small memory budget says so, and the saved
+    // files are those of a run on whole frames. Row: vertical axis, from, to,
+    // step, slices per band.
+    void bandWiseEqualsWholeFrames_data()
+    {
+        QTest::addColumn<bool>("vertical");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("perBand");
+        QTest::newRow("vertical axis, bands of 2 slices") << true << 20 << 26 << 1 << 2;
+        QTest::newRow("horizontal axis, step 3, bands of 1") << false << 30 << 14 << 3 << 1;
+    }
+
+    void bandWiseEqualsWholeFrames()
+    {
+        QFETCH(bool, vertical);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(int, step);
+        QFETCH(int, perBand);
+        const int projections = 24;
+        SeqSet data;
+        QVERIFY(data.write(phantomModel(vertical, 48, 40, projections, 23.5)));
+        QTemporaryDir out;
+        QList<QByteArray> saved[2];
+        for (const bool lines : {false, true}) {
+            Body b(nullptr, 2);
+            b.setBandWiseLoading(lines);
+            // One slice's lines: 48 pixels of 2 bytes in every projection.
+            options().set(QStringLiteral("band_memory"), QString::number(perBand * projections * 48 * 2), QString());
+            QVERIFY(data.load(b, projections));
+            ProcCtrl* p = b.procCtrlPanel();
+            p->setRotAxIsV(vertical);
+            p->setCor(23.5);
+            p->setDataSetImages(projections);
+            p->setAutoExec(true);
+            p->setSliceFrom(from);
+            p->setSliceTo(to);
+            p->setSliceStep(step);
+            p->setThreads(2);
+            const QString dir = out.filePath(lines ? "lines" : "whole");
+            saveTo(b.dataSaveDirSelector(), dir, QStringLiteral("s"), QStringLiteral("t"));
+            b.setAutoSaveData(true);
+            RunLog log;
+            log.attach(b, this);
+            b.toggleCalcCt();
+            QVERIFY(log.waitEnds(1));
+            QTRY_COMPARE(filesUnder(dir).size(), (std::abs(to - from) / step + 1));
+            for (const QString& f : filesUnder(dir)) {
+                QFile file(QDir(dir).filePath(f));
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                saved[lines] << file.readAll();
+            }
+            // Lines-only frames hold nothing once the run is over.
+            std::vector<double> line(std::size_t(48));
+            ImgData* img = b.imageSet()->image(0);
+            vertical ? img->getLine(from, line.data()) : img->getColumn(from, line.data());
+            QCOMPARE(*std::max_element(line.begin(), line.end()) == 0.0, lines);
+        }
+        options().set(QStringLiteral("band_memory"), QString(), QString());
+        QCOMPARE(saved[1], saved[0]);
+    }
+
+    // A set whose lines can't be read when the run needs them: one line, no
+    // slice, and a window-less run's own exit status.
+    void unreadableLinesEndTheRun()
+    {
+        SeqSet data;
+        QVERIFY(data.write(phantomModel(true, 32, 16, 6, 15.5)));
+        Body b(nullptr, 1);
+        b.setBandWiseLoading(true);
+        QVERIFY(data.load(b, 6));
+        QVERIFY(prepare(b, nullptr, tallPhantom(), 4, 9));
+        b.procCtrlPanel()->setCor(15.5);
+        QFile his(data.his);
+        QVERIFY(his.resize(his.size() / 2));
+        RunLog log;
+        log.attach(b, this);
+        MessageCapture cap;
+        b.toggleCalcCt();
+        QVERIFY(log.waitEnds(1));
+        QVERIFY(log.handed.isEmpty());
+        QCOMPARE(cap.count(QStringLiteral("Can not read the detector lines of ")), 1);
+        QCOMPARE(exitStatusOf(b.runFaults()), int(kExitLinesUnreadable));
     }
 };
 

@@ -35,6 +35,19 @@ struct FakeHost : RunHost {
         panelOn = false;
     }
     ProcParams snapshot() override { return p; }
+    // Band-wise loading: slices per band, and the band whose lines can't be read.
+    int perBand = 0;
+    int failingBand = -1;
+    int bands = 0;
+    int bandSlices(const ProcParams&) override { return perBand; }
+    bool holdBand(const QVector<int>& slices) override
+    {
+        QStringList l;
+        for (int s : slices)
+            l << QString::number(s);
+        log << "hold" + l.join(',');
+        return bands++ != failingBand;
+    }
 };
 
 } // namespace
@@ -75,6 +88,13 @@ private slots:
             << "busy start p0% w0:5 | 5:1/1 stop idle end1:0.5";
         QTest::newRow("panel") << "5 9 1 2 2 panel" << "calc pdone" << "busy start panel | stop idle end0:0";
         QTest::newRow("panel stopped") << "5 9 1 2 2 panel" << "calc calc pdone" << "busy start panel | stop idle panel-stop end0:0 |";
+        QTest::newRow("bands of 2: the next band once the last one is done") << "0 4 1 2 2 multi b2" << "calc done0 done1 done0 done1 done0"
+            << "busy start p0% hold0,1 w0:0 w1:1 p20.0% | 0:1/5 p40.0% | 1:2/5 hold2,3 w0:2 w1:3 p60.0% | 2:3/5 p80.0%"
+               " | 3:4/5 hold4 w0:4 p100.0% | 4:5/5 p100.0% stop idle end5:2.5";
+        QTest::newRow("a band that can't be read stops the run") << "10 4 -2 2 2 multi b2f1" << "calc done1 done0"
+            << "busy start p0% hold10,8 w0:10 w1:8 p25.0% | 8:1/4 p50.0% | 10:2/4 hold6,4 stop idle end2:1";
+        QTest::newRow("one slice, its line only") << "5 9 1 2 2 single b3" << "calc done0"
+            << "busy start p0% hold5 w0:5 | 5:1/1 stop idle end1:0.5";
         QTest::newRow("panel with nothing to do") << "5 9 1 2 2 empty-panel" << "calc" << "busy start panel stop idle end0:0";
     }
 
@@ -96,6 +116,10 @@ private slots:
         host.p.useWorkers = !a[5].endsWith("panel");
         host.p.usePanel = !host.p.useWorkers;
         host.panelEndsAtOnce = a[5] == "empty-panel";
+        // "bN": bands of N slices; "bNfK": band K can't be read.
+        const QStringList band = a.value(6).mid(1).split('f');
+        host.perBand = band[0].toInt();
+        host.failingBand = band.size() > 1 ? band[1].toInt() : -1;
         QStringList& log = host.log;
         connect(&s, &RunScheduler::busyChanged, this, [&](bool b) { log << (b ? "busy" : "idle"); });
         connect(&s, &RunScheduler::started, this, [&] { log << "start"; });

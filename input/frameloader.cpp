@@ -102,6 +102,6 @@ FrameLoader::File FrameLoader::readFile(const QString& path, bool linesOnly)
         return f;
     f.sequence = frames >= 2;
     for (int k = 0; k < std::max(frames, 1); ++k)
-        f.frames.push_back(ImgDatas::openFrame(path, k, linesOnly));
+        f.frames.push_back(ImgDatas::openFrame(path, k, linesOnly, frames >= 1));
     return f;
 }

@@ -88,6 +88,20 @@ CommentProps parseComment(const QString& text)
     return p;
 }
 
+// The comment as text when it is all there in the header's bytes and plain
+// ASCII without carriage returns, which text-mode reading would drop; a null
+// string otherwise.
+QString plainComment(const QByteArray& head, int length)
+{
+    if (head.size() < 64 + length)
+        return QString();
+    const char* c = head.constData() + 64;
+    for (int i = 0; i < length; ++i)
+        if (uchar(c[i]) >= 0x80 || c[i] == '\r')
+            return QString();
+    return QString::fromLatin1(c, length);
+}
+
 } // namespace
 
 ImgDataITEX::ImgDataITEX() = default;
@@ -127,15 +141,23 @@ void ImgDataITEX::reset()
 
 bool ImgDataITEX::readProps(const QString& name, int& w, int& h)
 {
-    w = h = 0;
-    headerSize = 0;
     QFile f(name);
-    if (!f.open(QIODevice::ReadOnly)) {
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        w = h = 0;
+        headerSize = 0;
         qDebug().noquote() << "Can not open ITEX file to read props." << name;
         return false;
     }
-    const QByteArray head = f.read(40);
-    f.close();
+    return readPropsFrom(f, w, h);
+}
+
+bool ImgDataITEX::readPropsFrom(QFile& f, int& w, int& h)
+{
+    const QString name = f.fileName();
+    w = h = 0;
+    headerSize = 0;
+    // The header and, in the same read, a comment of the usual size.
+    const QByteArray head = f.read(64 + 1024);
     if (head.size() < 40) {
         qDebug().noquote() << "Error on reading ITEX file props." << name;
         return false;
@@ -159,18 +181,21 @@ bool ImgDataITEX::readProps(const QString& name, int& w, int& h)
         qDebug().noquote() << "ITEX file has no comment, so no image size :" << name;
         return false;
     }
-    // Text mode: an end-of-line sequence in the comment counts as one character.
-    QFile t(name);
-    if (!t.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qDebug().noquote() << "Can not open ITEX file to read props." << name;
-        return false;
+    QString comment = plainComment(head, commentLength);
+    if (comment.isNull()) {
+        // Text mode: an end-of-line sequence in the comment counts as one
+        // character.
+        QFile t(name);
+        if (!t.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            qDebug().noquote() << "Can not open ITEX file to read props." << name;
+            return false;
+        }
+        t.seek(64);
+        QTextStream ts(&t);
+        ts.setEncoding(QStringConverter::Utf8);
+        ts.setAutoDetectUnicode(false);
+        comment = ts.read(commentLength);
     }
-    t.seek(64);
-    QTextStream ts(&t);
-    ts.setEncoding(QStringConverter::Utf8);
-    ts.setAutoDetectUnicode(false);
-    const QString comment = ts.read(commentLength);
-    t.close();
     if (comment.size() < commentLength) {
         qDebug().noquote() << "ITEX comment is longer than the file :" << name;
         return false;
@@ -201,7 +226,7 @@ bool ImgDataITEX::readProps(const QString& name, int& w, int& h)
 bool ImgDataITEX::openData()
 {
     auto f = std::make_unique<QFile>(fileName);
-    if (!f->open(QIODevice::ReadOnly)) {
+    if (!f->open(inMemory ? QIODevice::ReadOnly | QIODevice::Unbuffered : QIODevice::ReadOnly)) {
         qDebug().noquote() << "Can not open ITEX file" << fileName;
         return false;
     }
@@ -264,7 +289,8 @@ double* ImgDataITEX::getLine(int y, double* buf)
     }
     if (held.row(y, buf))
         return buf;
-    if (y < 0 || y >= height) {
+    // A probed frame keeps no file: what it does not hold reads as zeros.
+    if (y < 0 || y >= height || !file) {
         std::fill(buf, buf + width, 0.0);
         return buf;
     }
@@ -287,7 +313,7 @@ double* ImgDataITEX::getColumn(int x, double* buf)
     }
     if (held.column(x, buf))
         return buf;
-    if (x < 0 || x >= width) {
+    if (x < 0 || x >= width || !file) {
         std::fill(buf, buf + height, 0.0);
         return buf;
     }
@@ -319,11 +345,10 @@ bool ImgDataITEX::readRows(int y0, int rows, uint8_t* dst)
 int ImgDataITEX::sequenceFrames(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || f.read(2) != "IM")
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || f.read(2) != "IM" || !f.seek(0))
         return -1;
-    f.close();
     ImgDataITEX itex;
     itex.reset();
     int w = 0, h = 0;
-    return itex.readProps(path, w, h) ? std::max(1, itex.frameCount) : 0;
+    return itex.readPropsFrom(f, w, h) ? std::max(1, itex.frameCount) : 0;
 }

@@ -49,6 +49,8 @@ protected:
     void releaseFile() override { file.reset(); }
 
 private:
+    // readProps on a file opened at its start.
+    bool readPropsFrom(QFile& f, int& width, int& height);
     bool readStreamed(int64_t offset, int64_t count, uint8_t* dst);
 
     // Streaming mode only: the open file, one stored row, and the lock that

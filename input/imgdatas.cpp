@@ -24,9 +24,9 @@ bool ImgDatas::add(const QString& filePath, int idx)
     return img && append(std::move(img));
 }
 
-std::unique_ptr<ImgData> ImgDatas::openFrame(const QString& filePath, int idx, bool linesOnly)
+std::unique_ptr<ImgData> ImgDatas::openFrame(const QString& filePath, int idx, bool linesOnly, bool knownItex)
 {
-    std::unique_ptr<ImgData> img(createImgData(detectFileType(filePath)));
+    std::unique_ptr<ImgData> img(createImgData(knownItex ? FileType::ITEX : detectFileType(filePath)));
     if (!img)
         return nullptr;
     img->inMemory = true;

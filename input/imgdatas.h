@@ -29,7 +29,8 @@ public:
     // The two halves of add: reading the frame (any thread; "File is not
     // ready to access" when it fails; probed only, for a lines-only set) and
     // appending it after the size check.
-    static std::unique_ptr<ImgData> openFrame(const QString& filePath, int idx, bool linesOnly);
+    // A caller that knows the file is ITEX saves a look at its first bytes.
+    static std::unique_ptr<ImgData> openFrame(const QString& filePath, int idx, bool linesOnly, bool knownItex = false);
     bool append(std::unique_ptr<ImgData> img);
     int count() const { return int(images.size()); }
 

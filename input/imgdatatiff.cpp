@@ -242,7 +242,7 @@ bool ImgDataTiff::openData()
     if (!inMemory)
         return true;
     frameData.bytes.resize(std::size_t(frameData.pixelBytesNeeded()));
-    const bool ok = decodeRows(0, height, frameData.bytes.data());
+    const bool ok = decodeRows(tif, 0, height, frameData.bytes.data());
     // Memory mode needs no open file afterwards.
     closeFile();
     if (!ok) {
@@ -254,7 +254,7 @@ bool ImgDataTiff::openData()
 
 // Decodes rows y0 .. y0 + rows - 1 of the open page into dst (rows of
 // width pixels, little-endian).
-bool ImgDataTiff::decodeRows(int y0, int rows, uint8_t* dst)
+bool ImgDataTiff::decodeRows(tiff* t, int y0, int rows, uint8_t* dst)
 {
     const int64_t bpp = pixelBytes(layout.kind);
     const int64_t rowBytes = int64_t(width) * bpp;
@@ -270,7 +270,7 @@ bool ImgDataTiff::decodeRows(int y0, int rows, uint8_t* dst)
             if (!whole)
                 block.resize(std::size_t(bytes));
             uint8_t* target = whole ? dst + (sy - y0) * rowBytes : block.data();
-            if (TIFFReadEncodedStrip(tif, uint32_t(s), target, tmsize_t(bytes)) != tmsize_t(bytes))
+            if (TIFFReadEncodedStrip(t, uint32_t(s), target, tmsize_t(bytes)) != tmsize_t(bytes))
                 return false;
             if (!whole) {
                 const int from = std::max(sy, y0), to = std::min(sy + sRows, y1);
@@ -283,8 +283,8 @@ bool ImgDataTiff::decodeRows(int y0, int rows, uint8_t* dst)
         block.resize(std::size_t(layout.blockBytes));
         for (int ty = y0 / th * th; ty < y1; ty += th) {
             for (int tx = 0; tx < width; tx += tw) {
-                const uint32_t tile = TIFFComputeTile(tif, uint32_t(tx), uint32_t(ty), 0, 0);
-                if (TIFFReadEncodedTile(tif, tile, block.data(), tmsize_t(layout.blockBytes)) != tmsize_t(layout.blockBytes))
+                const uint32_t tile = TIFFComputeTile(t, uint32_t(tx), uint32_t(ty), 0, 0);
+                if (TIFFReadEncodedTile(t, tile, block.data(), tmsize_t(layout.blockBytes)) != tmsize_t(layout.blockBytes))
                     return false;
                 const int64_t spanBytes = int64_t(std::min(tw, width - tx)) * bpp;
                 const int from = std::max(ty, y0), to = std::min({ty + th, y1, height});
@@ -312,12 +312,9 @@ bool ImgDataTiff::readRows(int y0, int rows, uint8_t* dst)
         return false;
     }
     // A probed page keeps no file open: decode through a handle of our own.
-    if (!own)
-        return decodeRows(y0, rows, dst);
-    tif = own;
-    const bool ok = decodeRows(y0, rows, dst);
-    tif = nullptr;
-    TIFFClose(own);
+    const bool ok = decodeRows(own ? own : tif, y0, rows, dst);
+    if (own)
+        TIFFClose(own);
     return ok;
 }
 
@@ -329,13 +326,18 @@ double* ImgDataTiff::getLine(int y, double* buf)
     }
     if (ready && held.row(y, buf))
         return buf;
+    // A probed page keeps no file: what it does not hold reads as zeros.
+    if (!tif) {
+        std::fill(buf, buf + std::max(width, 0), 0.0);
+        return buf;
+    }
     RawFrame row;
     row.kind = layout.kind;
     row.width = width;
     row.height = 1;
     row.bytes.resize(std::size_t(std::max<int64_t>(row.pixelBytesNeeded(), 0)));
     QMutexLocker lock(&streamLock);
-    if (!ready || !tif || y < 0 || y >= height || !decodeRows(y, 1, row.bytes.data()))
+    if (!ready || !tif || y < 0 || y >= height || !decodeRows(tif, y, 1, row.bytes.data()))
         std::fill(row.bytes.begin(), row.bytes.end(), uint8_t(0));
     row.row(0, buf);
     return buf;
@@ -349,13 +351,17 @@ double* ImgDataTiff::getColumn(int x, double* buf)
     }
     if (ready && held.column(x, buf))
         return buf;
+    if (!tif) {
+        std::fill(buf, buf + std::max(height, 0), 0.0);
+        return buf;
+    }
     RawFrame whole;
     whole.kind = layout.kind;
     whole.width = width;
     whole.height = height;
     whole.bytes.resize(std::size_t(std::max<int64_t>(whole.pixelBytesNeeded(), 0)));
     QMutexLocker lock(&streamLock);
-    if (!ready || !tif || x < 0 || x >= width || !decodeRows(0, height, whole.bytes.data()))
+    if (!ready || !tif || x < 0 || x >= width || !decodeRows(tif, 0, height, whole.bytes.data()))
         std::fill(whole.bytes.begin(), whole.bytes.end(), uint8_t(0));
     whole.column(x, buf);
     return buf;

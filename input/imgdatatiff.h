@@ -43,7 +43,7 @@ protected:
     void releaseFile() override { closeFile(); }
 
 private:
-    bool decodeRows(int y0, int rows, uint8_t* dst);
+    bool decodeRows(tiff* t, int y0, int rows, uint8_t* dst);
     void closeFile();
 
     Layout layout;

@@ -20,13 +20,8 @@ size=${FENU2_BM_BAND_SIZE:-2048}
 count=${FENU2_BM_BAND_COUNT:-720}
 
 work=$(mktemp -d)
-if [ -n "${2:-}" ]; then
-  set_dir=$(realpath -m "$2")
-  trap 'rm -rf "$work"' EXIT
-else
-  set_dir=$work/set
-  trap 'rm -rf "$work"' EXIT
-fi
+trap 'rm -rf "$work"' EXIT
+set_dir=$(realpath -m "${2:-$work/set}")
 if [ "$(ls "$set_dir"/proj-*.img 2> /dev/null | wc -l)" -ne "$count" ]; then
   "$build/tools/fenu2-phantom" -W "$size" -H "$size" -n "$count" -o "$set_dir" > /dev/null
 fi

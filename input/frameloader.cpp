@@ -15,7 +15,7 @@ constexpr int maxAhead = 32;
 } // namespace
 
 FrameLoader::FrameLoader(int threads)
-    : threadCount(threads > 0 ? threads : std::clamp(int(std::thread::hardware_concurrency()), 2, 4))
+    : threadCount(threads > 0 ? threads : std::clamp(2 * int(std::thread::hardware_concurrency()), 4, 8))
 {
 }
 

@@ -88,11 +88,11 @@ void RawFrame::row(int y, double* dst) const
     if (width <= 0)
         return;
     const int64_t b = pixelBytes(kind);
-    if (y < 0 || y >= height || int64_t(bytes.size()) < pixelBytesNeeded()) {
+    if (y < 0 || y >= height || int64_t(bytes.size()) - int64_t(start) < pixelBytesNeeded()) {
         std::fill(dst, dst + width, 0.0);
         return;
     }
-    convertPixels(bytes.data() + int64_t(y) * width * b, kind, std::size_t(width), dst);
+    convertPixels(bytes.data() + start + int64_t(y) * width * b, kind, std::size_t(width), dst);
 }
 
 void RawFrame::column(int x, double* dst) const
@@ -100,9 +100,9 @@ void RawFrame::column(int x, double* dst) const
     if (height <= 0)
         return;
     const int64_t b = pixelBytes(kind);
-    if (x < 0 || x >= width || int64_t(bytes.size()) < pixelBytesNeeded()) {
+    if (x < 0 || x >= width || int64_t(bytes.size()) - int64_t(start) < pixelBytesNeeded()) {
         std::fill(dst, dst + height, 0.0);
         return;
     }
-    convertPixels(bytes.data() + x * b, kind, std::size_t(height), std::ptrdiff_t(width * b), dst);
+    convertPixels(bytes.data() + start + x * b, kind, std::size_t(height), std::ptrdiff_t(width * b), dst);
 }

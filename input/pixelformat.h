@@ -66,6 +66,7 @@ using FrameBytes = std::vector<uint8_t, FrameAllocator<uint8_t>>;
 // only writes the caller's buffer, so any number of threads may read at once.
 struct RawFrame {
     FrameBytes bytes;
+    std::size_t start = 0; // byte of the first pixel (reads aligned for the disk begin earlier)
     PixelKind kind = PixelKind::None;
     int width = 0;
     int height = 0;

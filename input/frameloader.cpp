@@ -101,7 +101,7 @@ FrameLoader::File FrameLoader::readFile(const QString& path, bool linesOnly)
     if (frames == 0)
         return f;
     f.sequence = frames >= 2;
-    for (int k = 0; k < std::max(frames, 1); ++k)
+    for (int k = 0; k < std::max(frames, 1) && !stopping; ++k)
         f.frames.push_back(ImgDatas::openFrame(path, k, linesOnly, frames >= 1));
     return f;
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -41,7 +42,8 @@ public:
 
 private:
     void work();
-    static File readFile(const QString& path, bool linesOnly);
+    // Stops between frames once the list is dropped.
+    File readFile(const QString& path, bool linesOnly);
 
     int threadCount;
     std::vector<std::thread> pool;
@@ -49,7 +51,7 @@ private:
     std::condition_variable cv;
     QStringList list;
     bool probeOnly = false;
-    bool stopping = false;
+    std::atomic<bool> stopping{false};
     int claimed = 0; // files handed to a thread
     int taken = 0;   // files handed to the caller
     // Results from `taken` on, in list order; empty until read.

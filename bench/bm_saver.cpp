@@ -136,6 +136,9 @@ void BM_SaverPerSlice(benchmark::State& state)
     state.counters["saver_ms"] = 1e3 * perSlice;
     state.counters["backproject_ms"] = 1e3 * f.bpSeconds;
     state.counters["workers_per_saver"] = f.bpSeconds / perSlice;
+    // The back projection grows with the projections, the files do not:
+    // the scan that would keep one saver busy with 64 workers.
+    state.counters["projections_for_64"] = 64.0 * perSlice / (f.bpSeconds / kProjections);
 }
 
 // The worker's share of saving: data text, TIFF bytes and image record

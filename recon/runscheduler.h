@@ -61,6 +61,7 @@ public:
     bool checksOnly() const { return checkOnly; }
     // Slices of the last run left out because their results were all there.
     int skippedSlices() const { return int(skipped.size()); }
+    bool isSkipped(int slice) const { return skipped.contains(slice); }
     // Slices of the last run whose result files were looked for.
     int checkedSliceCount() const { return checkedSlices; }
 

@@ -19,7 +19,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-echo "daemons started for this test: ${started:-none} ($(echo $started | wc -w))"
+echo "daemons started for this test: $(echo ${started:-none})"
 
 cd "$work"
 "$phantom" -W 256 -H 48 -n 180 -c 127.5 -a v -o phantom >/dev/null
@@ -51,18 +51,28 @@ batch ref >ref.bat
 batch out >array.bat
 
 echo "== one run on this machine"
-"$fenu2" -nw -e -b ref.bat -x | tail -1
+"$fenu2" -nw -e -b ref.bat -x 2>ref.log | tail -1
 
 echo "== $parts-task job array"
-set +e
-"$here/fenu2-slurm.sh" -n "$parts" -c 1 --fenu2 "$fenu2" --wait array.bat
-checkStatus=$?
-set -e
-for f in fenu2-*_*.out; do
-  echo "-- $f: $(grep -c ' done: ' "$f") slices; $(grep 'run ended' "$f")"
-done
-echo "-- check job: $(cat fenu2-*-check.out | tail -2 | tr '\n' ' ')(status $checkStatus)"
-echo "-- sacct is off (no accounting storage); squeue afterwards: $(squeue -h | wc -l) jobs left"
+submit() { # the array and its check job; sets checkStatus
+  set +e
+  "$here/fenu2-slurm.sh" -n "$parts" -c 1 --fenu2 "$fenu2" --wait array.bat
+  checkStatus=$?
+  set -e
+  for f in fenu2-*_*.out; do
+    echo "-- $f: $(grep -c ' done: ' "$f") slices; $(grep 'run ended' "$f")"
+  done
+  echo "-- check job: $(grep -h '^Checked' fenu2-*-check.out) (status $checkStatus)"
+  echo "-- squeue afterwards: $(squeue -h | wc -l) jobs left"
+  mkdir -p "logs$1" && mv fenu2-*.out "logs$1/"
+}
+submit 1
+
+echo "== the same array again after losing one file of slice 10 and all of slice 30"
+rm out/00010/t-00010.png out/00030/*
+submit 2
+redone=$(cat logs2/fenu2-*_*.out | grep -c ' done: ' || true)
+[ "$redone" = 2 ] || { echo "FAIL: $redone slices redone instead of 2"; exit 1; }
 
 echo "== compare"
 refFiles=$(cd ref && find . -type f | sort)

@@ -280,6 +280,9 @@ private:
     void startPanel() override;
     void stopPanel() override;
     ProcParams snapshot() override;
+    QStringList missingResults(int slice) const override;
+    bool savesResults() const override;
+    void missingFound(int slice, const QStringList& files);
     QList<CtResPanel*> resPanels() const;
     void setAllRegions(double r0, double r1);
 

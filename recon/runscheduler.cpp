@@ -66,18 +66,50 @@ void RunScheduler::start()
     snap = host.snapshot();
     slicesDone = 0;
     backProjectSum = 0.0;
+    planSlices();
     const bool multi = snap.autoExec && snap.useWorkers;
-    slicesInRun = multi ? SliceRange{snap.from, snap.to, snap.step}.count() : 1;
+    slicesInRun = slices ? slices->count() - int(skipped.size()) : 0;
+    counting = true;
     emit busyChanged(true);
     emit started(startT);
     if (snap.useWorkers)
         emit progress(QStringLiteral("0 %"));
+    // An empty part, a part whose results are all there, or a check: the
+    // run ends at once.
+    if (checkOnly || slicesInRun == 0) {
+        stop();
+        return;
+    }
     if (multi) {
-        currentSlice = snap.from;
+        currentSlice = slices->from;
         execMulti();
     } else {
         execSingle();
     }
+}
+
+void RunScheduler::planSlices()
+{
+    skipped.clear();
+    checkedSlices = 0;
+    slices = runSlices(snap, slicePart);
+    if (!slices || !snap.useWorkers || !(checkOnly || snap.skipExisting) || !host.savesResults())
+        return;
+    checkedSlices = slices->count();
+    for (int i = 0; i < checkedSlices; ++i) {
+        const int s = int(slices->from + qint64(i) * slices->step);
+        const QStringList missing = host.missingResults(s);
+        if (missing.isEmpty())
+            skipped.insert(s);
+        else if (checkOnly)
+            emit missingFound(s, missing);
+    }
+}
+
+void RunScheduler::skipDone()
+{
+    while (!skipped.isEmpty() && slices->contains(currentSlice) && skipped.contains(int(currentSlice)))
+        currentSlice += snap.step;
 }
 
 void RunScheduler::dispatch(int i, int slice)
@@ -109,14 +141,20 @@ void RunScheduler::execMulti()
             stop();
         return;
     }
-    const SliceRange range{snap.from, snap.to, snap.step};
+    if (!slices) {
+        stop();
+        return;
+    }
+    const SliceRange& range = *slices;
     const int t = threadsInUse();
     for (int i = 0; i < t; ++i) {
+        skipDone();
         if (range.contains(currentSlice) && !busy(i)) {
             dispatch(i, int(currentSlice));
             currentSlice += snap.step;
         }
     }
+    skipDone();
     int inSlice = 0;
     for (int i = 0; i < t; ++i)
         inSlice += busy(i) ? 1 : 0;
@@ -186,7 +224,8 @@ void RunScheduler::cancelPendingStart()
 
 void RunScheduler::announceEnd()
 {
-    const bool counted = slicesInRun > 0;
+    const bool counted = counting;
+    counting = false;
     slicesInRun = 0;
     emit ended(counted, slicesDone, secondsSinceStart(), backProjectSum);
 }

@@ -40,6 +40,12 @@ private slots:
         QTest::newRow("missing batch") << QString() << QString() << QStringList{"-nw", "-e", "-b", "none.bat", "-x"}
                                        << QStringList{"Can't open config file : config.cfg"} << QStringList() << 3
                                        << "Failed (status 3): batch file none.bat could not be read; result files written: 0";
+        for (const char* bad : {"3/2", "-1/4", "a/b", "0/0"})
+            QTest::newRow(qPrintable(QString("-part %1").arg(bad)))
+                << QString() << QString() << QStringList{"-nw", "-e", "-part", bad} << QStringList() << QStringList() << 2
+                << QString("Bad value of -part : \"%1\" (K/N with 0 <= K < N expected)").arg(bad);
+        QTest::newRow("-part with a window") << QString() << QString() << QStringList{"-e", "-part", "0/2"} << QStringList()
+                                             << QStringList() << 2 << "-part and -check work in window-less runs (-nw) only";
         QStringList demo, both;
         for (int s = 16; s <= 128; s += 16)
             demo << QString("results/data/phantom-%1.dat").arg(s, 5, 10, QChar('0'))

@@ -35,6 +35,13 @@ struct FakeHost : RunHost {
         panelOn = false;
     }
     ProcParams snapshot() override { return p; }
+    // Slices whose results are on disk, when results are saved at all.
+    std::optional<QSet<int>> saved;
+    QStringList missingResults(int slice) const override
+    {
+        return saved && !saved->contains(slice) ? QStringList{"f"} : QStringList();
+    }
+    bool savesResults() const override { return saved.has_value(); }
 };
 
 } // namespace
@@ -44,7 +51,8 @@ class TstRunScheduler : public QObject
     Q_OBJECT
 
 private slots:
-    // Row: from to step threads workers engine; the steps; what each step
+    // Row: from to step threads workers engine [part=K/N] [saved=a,b] [skip]
+    // [check]; the steps; what each step
     // caused, step by step ("|"): style, start, progress, hand-outs (worker:slice),
     // slices counted (slice:done/total), stop, end (slices:back-projection seconds).
     void script_data()
@@ -75,6 +83,17 @@ private slots:
             << "busy start p0% w0:5 | 5:1/1 stop idle end1:0.5";
         QTest::newRow("panel") << "5 9 1 2 2 panel" << "calc pdone" << "busy start panel | stop idle end0:0";
         QTest::newRow("panel stopped") << "5 9 1 2 2 panel" << "calc calc pdone" << "busy start panel | stop idle panel-stop end0:0 |";
+        QTest::newRow("middle part") << "0 9 1 2 2 multi part=1/3" << "calc done0 done1 done0"
+            << "busy start p0% w0:3 w1:4 p33.3% | 3:1/3 w0:5 p66.6% | 4:2/3 p100.0% | 5:3/3 p100.0% stop idle end3:1.5";
+        QTest::newRow("empty part ends at once") << "4 5 1 2 2 multi part=0/3" << "calc" << "busy start p0% stop idle end0:0";
+        QTest::newRow("single slice belongs to part 0") << "5 9 1 2 2 single part=1/2" << "calc" << "busy start p0% stop idle end0:0";
+        QTest::newRow("skip saved slices") << "0 5 1 1 1 multi saved=0,1,3 skip" << "calc done0 done0 done0"
+            << "busy start p0% w0:2 p66.6% | 2:1/3 w0:4 p83.3% | 4:2/3 w0:5 p100.0% | 5:3/3 p100.0% stop idle end3:1.5";
+        QTest::newRow("saved but skip off") << "0 1 1 1 1 multi saved=0" << "calc done0 done0"
+            << "busy start p0% w0:0 p50.0% | 0:1/2 w0:1 p100.0% | 1:2/2 p100.0% stop idle end2:1";
+        QTest::newRow("all saved") << "0 2 1 2 2 multi saved=0,1,2 skip" << "calc" << "busy start p0% stop idle end0:0";
+        QTest::newRow("check lists, runs nothing") << "0 3 1 2 2 multi part=1/2 saved=3 check" << "calc"
+            << "miss2 busy start p0% stop idle end0:0";
         QTest::newRow("panel with nothing to do") << "5 9 1 2 2 empty-panel" << "calc" << "busy start panel stop idle end0:0";
     }
 
@@ -96,11 +115,21 @@ private slots:
         host.p.useWorkers = !a[5].endsWith("panel");
         host.p.usePanel = !host.p.useWorkers;
         host.panelEndsAtOnce = a[5] == "empty-panel";
+        for (const QString& opt : a.mid(6)) {
+            if (opt.startsWith("part="))
+                s.setPart(*SlicePart::parse(opt.mid(5)));
+            else if (opt.startsWith("saved="))
+                for (const QString& n : opt.mid(6).split(','))
+                    (host.saved ? *host.saved : host.saved.emplace()).insert(n.toInt());
+            host.p.skipExisting |= opt == "skip";
+            s.setCheckOnly(opt == "check" || s.checksOnly());
+        }
         QStringList& log = host.log;
         connect(&s, &RunScheduler::busyChanged, this, [&](bool b) { log << (b ? "busy" : "idle"); });
         connect(&s, &RunScheduler::started, this, [&] { log << "start"; });
         connect(&s, &RunScheduler::progress, this, [&](QString t) { log << "p" + t.remove(' '); });
         connect(&s, &RunScheduler::stopped, this, [&] { log << "stop"; });
+        connect(&s, &RunScheduler::missingFound, this, [&](int slice) { log << QStringLiteral("miss%1").arg(slice); });
         connect(&s, &RunScheduler::sliceCounted, this,
                 [&](int slice, int done, int total) { log << QStringLiteral("%1:%2/%3").arg(slice).arg(done).arg(total); });
         connect(&s, &RunScheduler::ended, this, [&](bool counted, int slices, double, double bp) {

@@ -113,13 +113,14 @@ struct RayBins {
     std::vector<int> rays;   // picture pixel indices, bin after bin, picture order within
     std::vector<int> first;  // bin b holds rays[first[b] .. first[b + 1])
     std::vector<int> k0, k1; // slices that can hold a sample of the bin
+    std::vector<int> c0, c1; // with the cut: outside these slices every sample lies before its band
     std::vector<double> box; // per bin x0, x1, y0, y1 in pixels on the middle slice
     double dx = 0, dy = 0;   // the boxes' move per slice
     std::vector<int> key;    // per picture pixel: its bin, -1 for none
 };
 
 // Rays per bin: their state (40 bytes each) and the bin's rows stay in the core's cache.
-constexpr double kRaysPerBin = 2048;
+constexpr double kRaysPerBin = 512;
 
 void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
 {
@@ -133,7 +134,7 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
     // Where a ray crosses the middle slice (in pixels), and the slices where
     // it is inside one, widened far beyond rounding: the kernel tests every
     // sample exactly, this only skips slices.
-    auto crossing = [&](int c, int r, double* xr, double* yr, int* ka, int* kb) {
+    auto crossing = [&](int c, int r, double* xr, double* yr, int* ka, int* kb, int* ca, int* cb) {
         const Vec3 p0 = mc.rayStart(c, r);
         *xr = p0.x - p0.z * dx + j.sw / 2.0;
         *yr = p0.y - p0.z * dy + j.sh / 2.0;
@@ -155,6 +156,36 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
         };
         clip(*xr, dx, invDx, j.sw);
         clip(*yr, dy, invDy, j.sh);
+        *ca = 0, *cb = j.ss; // every slice may need the cut's test
+        if (j.cut) {
+            // Beyond the band of the cut plane (d >= depth + 1) a sample
+            // changes nothing; along the ray d grows by c per slice.
+            const Vec3 m{j.mx, j.my, j.mz};
+            const double c = dot(v.nz, m) / v.nz.z;
+            const double d0 = dot(p0, m) - p0.z * c; // d at the middle slice
+            const double reach = std::abs(p0.x) + std::abs(p0.y) + std::abs(p0.z)
+                + (half + std::abs(p0.z)) * (1 + 1 / std::abs(v.nz.z));
+            const double slackD = 1e-6 * (1 + std::abs(j.depth) + std::abs(d0)
+                                          + reach * (std::abs(m.x) + std::abs(m.y) + std::abs(m.z)));
+            const double limit = j.depth + 1 + slackD - d0;
+            // Where d <= depth - 1 the cut changes nothing: the sample is
+            // in the volume and not in the band.
+            const double before = j.depth - 1 - slackD - d0;
+            if (std::isfinite(c) && std::isfinite(limit) && std::isfinite(before)) {
+                auto slice = [&](double k) { return int(std::max(0.0, std::min(double(j.ss), k))); };
+                if (c > 0) {
+                    hi = std::min(hi, limit / c);
+                    *ca = slice(std::floor(before / c + half) - 2);
+                } else if (c < 0) {
+                    lo = std::max(lo, limit / c);
+                    *cb = slice(std::ceil(before / c + half) + 3);
+                } else if (limit <= 0) {
+                    hi = lo - 1;
+                } else if (before > 0) {
+                    *cb = 0; // no slice needs it
+                }
+            }
+        }
         if (!(lo <= hi) || !std::isfinite(*xr) || !std::isfinite(*yr))
             return false;
         *ka = std::max(0, int(std::floor(lo + half)) - 2);
@@ -199,6 +230,7 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
     key.resize(std::size_t(mc.width) * std::size_t(mc.height));
     std::vector<int> blockCount(std::size_t(blocks) * nb, 0);
     std::vector<int> blockK0(std::size_t(blocks) * nb, j.ss), blockK1(std::size_t(blocks) * nb, 0);
+    std::vector<int> blockC0(std::size_t(blocks) * nb, j.ss), blockC1(std::size_t(blocks) * nb, 0);
     auto rowsOf = [&](int blk, int* r0, int* r1) {
         *r0 = int(qint64(mc.height) * blk / blocks);
         *r1 = int(qint64(mc.height) * (blk + 1) / blocks);
@@ -209,12 +241,14 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
         int* cnt = &blockCount[std::size_t(blk) * nb];
         int* k0 = &blockK0[std::size_t(blk) * nb];
         int* k1 = &blockK1[std::size_t(blk) * nb];
+        int* c0 = &blockC0[std::size_t(blk) * nb];
+        int* c1 = &blockC1[std::size_t(blk) * nb];
         for (int r = r0; r < r1; ++r) {
             for (int c = 0; c < mc.width; ++c) {
                 const std::size_t i = std::size_t(r) * std::size_t(mc.width) + std::size_t(c);
                 double xr, yr;
-                int ka, kb;
-                if (!crossing(c, r, &xr, &yr, &ka, &kb)) {
+                int ka, kb, ca, cb;
+                if (!crossing(c, r, &xr, &yr, &ka, &kb, &ca, &cb)) {
                     key[i] = -1;
                     continue;
                 }
@@ -225,6 +259,10 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
                 ++cnt[b];
                 k0[b] = std::min(k0[b], ka);
                 k1[b] = std::max(k1[b], kb);
+                if (ca < cb) {
+                    c0[b] = std::min(c0[b], ca);
+                    c1[b] = std::max(c1[b], cb);
+                }
             }
         }
     });
@@ -232,6 +270,8 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
     out.first.assign(nb + 1, 0);
     out.k0.assign(nb, j.ss);
     out.k1.assign(nb, 0);
+    out.c0.assign(nb, j.ss);
+    out.c1.assign(nb, 0);
     out.box.resize(4 * nb);
     int total = 0;
     for (std::size_t b = 0; b < nb; ++b) {
@@ -243,6 +283,8 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
             total += c;
             out.k0[b] = std::min(out.k0[b], blockK0[at]);
             out.k1[b] = std::max(out.k1[b], blockK1[at]);
+            out.c0[b] = std::min(out.c0[b], blockC0[at]);
+            out.c1[b] = std::max(out.c1[b], blockC1[at]);
         }
         double* box = &out.box[4 * b];
         box[0] = xmin + double(b % std::size_t(nx)) * bw, box[1] = box[0] + bw;
@@ -374,7 +416,26 @@ QImage castLayer(const MipCaster& mc, const MipSet& set, bool premultiply)
                 px[i] = py[i] = pz[i] = nan;
             }
         }
-        castMipTile(j);
+        // Only the slices near or beyond the cut need its test.
+        const int c0 = std::max(j.k0, bins.c0[std::size_t(bin)]);
+        const int c1 = std::min(j.k1, bins.c1[std::size_t(bin)]);
+        if (!j.cut || c0 >= c1) {
+            j.cut = false;
+            castMipTile(j);
+        } else {
+            const int k0 = j.k0, k1 = j.k1;
+            j.cut = false;
+            j.k1 = c0;
+            if (k0 < c0)
+                castMipTile(j);
+            j.cut = true;
+            j.k0 = c0, j.k1 = c1;
+            castMipTile(j);
+            j.cut = false;
+            j.k0 = c1, j.k1 = k1;
+            if (c1 < k1)
+                castMipTile(j);
+        }
         for (int i = 0; i < n; ++i) {
             QRgb* out = reinterpret_cast<QRgb*>(bits + stride * (ray[i] / width)) + ray[i] % width;
             const double sv = set.showCSection ? MipCaster::level(j.band[i], set.thMin, set.thMax) : 0.0;

@@ -100,18 +100,25 @@ void TstMipCaster::sameAsReference_data()
     QTest::addColumn<bool>("inverted");
     QTest::addColumn<double>("scale");
     QTest::addColumn<Vec3>("shift");
+    QTest::addColumn<Vec3>("cutNormal"); // zero: the viewing direction
     const Vec3 centre{1.5, -2.25, 0.5};
-    QTest::newRow("identity") << Vec3{} << 0.0 << false << false << false << 0.9 << centre;
-    QTest::newRow("oblique, cut") << Vec3{1, 2, 0.5} << 35.0 << true << false << false << 0.9 << centre;
-    QTest::newRow("oblique, two sets, cut") << Vec3{-1, 0.3, 2} << 60.0 << true << true << false << 0.9 << centre;
-    QTest::newRow("steep, two sets") << Vec3{1, 1, 0} << 80.0 << false << true << false << 0.9 << centre;
-    QTest::newRow("inverted thresholds, cut") << Vec3{0.2, 1, 0.1} << 20.0 << true << true << true << 0.9 << centre;
-    QTest::newRow("edge on: frames only") << Vec3{1, 0, 0} << 90.0 << false << true << false << 0.9 << centre;
+    QTest::newRow("identity") << Vec3{} << 0.0 << false << false << false << 0.9 << centre << Vec3{};
+    QTest::newRow("oblique, cut") << Vec3{1, 2, 0.5} << 35.0 << true << false << false << 0.9 << centre << Vec3{};
+    QTest::newRow("oblique, two sets, cut") << Vec3{-1, 0.3, 2} << 60.0 << true << true << false << 0.9 << centre << Vec3{};
+    QTest::newRow("steep, two sets") << Vec3{1, 1, 0} << 80.0 << false << true << false << 0.9 << centre << Vec3{};
+    QTest::newRow("inverted thresholds, cut") << Vec3{0.2, 1, 0.1} << 20.0 << true << true << true << 0.9 << centre << Vec3{};
+    QTest::newRow("edge on: frames only") << Vec3{1, 0, 0} << 90.0 << false << true << false << 0.9 << centre << Vec3{};
     // Many rays per voxel: the rays are cast in many groups, some of them
     // only partly over the stack, some leaving it through its sides.
     QTest::newRow("zoomed in, off centre, cut") << Vec3{1, -2, 0.7} << 50.0 << true << true << false << 0.12
-                                                << Vec3{-9, 4, 3};
-    QTest::newRow("zoomed in, steep") << Vec3{0.3, 1, 0} << 75.0 << false << true << true << 0.2 << Vec3{};
+                                                << Vec3{-9, 4, 3} << Vec3{};
+    // The cut plane facing away from the viewer, and lying along the view:
+    // the slices that skip the cut's test sit at the other end of the rays, or nowhere.
+    QTest::newRow("cut facing away") << Vec3{1, 2, 0.5} << 35.0 << true << true << false << 0.9 << centre
+                                     << Vec3{0.3, -0.2, -1};
+    QTest::newRow("cut along the view") << Vec3{0, 0, 1} << 20.0 << true << true << false << 0.9 << centre
+                                        << Vec3{0.6, 0.8, 0};
+    QTest::newRow("zoomed in, steep") << Vec3{0.3, 1, 0} << 75.0 << false << true << true << 0.2 << Vec3{} << Vec3{};
 }
 
 void TstMipCaster::sameAsReference()
@@ -123,6 +130,7 @@ void TstMipCaster::sameAsReference()
     QFETCH(bool, inverted);
     QFETCH(double, scale);
     QFETCH(Vec3, shift);
+    QFETCH(Vec3, cutNormal);
     MipCaster mc;
     mc.width = scale < 0.5 ? 210 : 45;
     mc.height = scale < 0.5 ? 170 : 38;
@@ -134,7 +142,7 @@ void TstMipCaster::sameAsReference()
     for (MipSet* s : {&a, &b}) {
         s->showFrame = true;
         s->showCSection = cut;
-        s->csNormal = mc.view.nz;
+        s->csNormal = cutNormal == Vec3{} ? mc.view.nz : cutNormal;
         s->slider = 15;
     }
     b.alpha = 128;

@@ -65,6 +65,9 @@ private slots:
         QTest::newRow("missing include") << "a 1\nINCLUDE %D/nope.cfg\nb 2\n" << "" << QStringList{"a=1|1", "b=2|2"}
                                          << "Can't open config file : %D/nope.cfg";
         QTest::newRow("missing file") << QString() << "" << QStringList{} << "Can't open config file : %D/main.cfg";
+        QTest::newRow("longer than one read") << "# " + QString(200000, 'x') + "\nlast 1\n" << "" << QStringList{"last=1|1"} << "";
+        QTest::newRow("endless device refused") << "a 1\nINCLUDE /dev/zero\nb 2\n" << "" << QStringList{"a=1|1", "b=2|2"}
+                                                << "Config file too large : /dev/zero";
     }
 
     void configFile()

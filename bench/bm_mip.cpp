@@ -56,6 +56,7 @@ const SliceStackPtr& bigStack()
         st->loaded = true;
         st->vmin = 0.0;
         st->vmax = 3.2;
+        st->makeBricks(); // as a load does
         return SliceStackPtr(st);
     }();
     return stack;

@@ -118,6 +118,8 @@ struct RayBins {
     std::vector<double> hull; // per bin the least and largest crossing x, then y, of its rays, and their size (for rounding)
     double dx = 0, dy = 0;   // the boxes' move per slice
     std::vector<int> key;    // per picture pixel: its bin, -1 for none
+    std::vector<int> blockCount, blockK0, blockK1, blockC0, blockC1; // binning scratch
+    std::vector<double> blockHull;
 };
 
 // Rays per bin: their state (40 bytes each) and the bin's rows stay in the core's cache.
@@ -229,10 +231,19 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
     const std::size_t nb = std::size_t(nbins);
     std::vector<int>& key = out.key;
     key.resize(std::size_t(mc.width) * std::size_t(mc.height));
-    std::vector<int> blockCount(std::size_t(blocks) * nb, 0);
-    std::vector<int> blockK0(std::size_t(blocks) * nb, j.ss), blockK1(std::size_t(blocks) * nb, 0);
-    std::vector<int> blockC0(std::size_t(blocks) * nb, j.ss), blockC1(std::size_t(blocks) * nb, 0);
-    std::vector<double> blockHull(std::size_t(blocks) * nb * 5);
+    // Per block of rows, in the kept scratch: fresh pages cost more than the work.
+    std::vector<int>& blockCount = out.blockCount;
+    std::vector<int>& blockK0 = out.blockK0;
+    std::vector<int>& blockK1 = out.blockK1;
+    std::vector<int>& blockC0 = out.blockC0;
+    std::vector<int>& blockC1 = out.blockC1;
+    std::vector<double>& blockHull = out.blockHull;
+    blockCount.assign(std::size_t(blocks) * nb, 0);
+    blockK0.assign(std::size_t(blocks) * nb, j.ss);
+    blockK1.assign(std::size_t(blocks) * nb, 0);
+    blockC0.assign(std::size_t(blocks) * nb, j.ss);
+    blockC1.assign(std::size_t(blocks) * nb, 0);
+    blockHull.resize(std::size_t(blocks) * nb * 5);
     for (std::size_t i = 0; i < blockHull.size(); i += 5)
         blockHull[i] = blockHull[i + 2] = HUGE_VAL, blockHull[i + 1] = blockHull[i + 3] = -HUGE_VAL, blockHull[i + 4] = 0;
     auto rowsOf = [&](int blk, int* r0, int* r1) {
@@ -517,7 +528,7 @@ QImage castLayer(const MipCaster& mc, const MipSet& set, bool premultiply)
             *out = premultiply ? premultiplied(col) : col;
         }
     });
-    if (bins.key.capacity() > (std::size_t(1) << 24))
+    if (bins.key.capacity() > (std::size_t(1) << 24) || bins.blockHull.capacity() > (std::size_t(1) << 23))
         bins = RayBins(); // a huge picture's scratch is not kept
     return layer;
 }

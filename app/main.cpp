@@ -5,6 +5,7 @@
 #include "app/runfaults.h"
 #include "app/startup.h"
 #include "mainwindow/body.h"
+#include "recon/runslices.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -21,6 +22,17 @@ int main(int argc, char** argv)
     // that a window-less run (also "-nw" written in the file) can choose the
     // offscreen platform and run on a machine without a display.
     const StartupPlan plan = prepareStartup(options(), args);
+    // A part run that reconstructs the wrong block would leave holes no one
+    // sees; a bad value ends the program before anything starts.
+    const std::optional<SlicePart> part = plan.partGiven ? SlicePart::parse(plan.part) : SlicePart{};
+    if (!part) {
+        qDebug().noquote() << QStringLiteral("Bad value of -part : \"%1\" (K/N with 0 <= K < N expected)").arg(plan.part);
+        return kExitBadSwitch;
+    }
+    if ((plan.partGiven || plan.checkOnly) && !plan.noWindow) {
+        qDebug().noquote() << "-part and -check work in window-less runs (-nw) only";
+        return kExitBadSwitch;
+    }
     if (plan.noWindow && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (plan.noWindow)
@@ -38,6 +50,8 @@ int main(int argc, char** argv)
         body->resize(1, 1);
     }
     body->setConsoleProgress(plan.noWindow);
+    body->runScheduler()->setPart(*part);
+    body->runScheduler()->setCheckOnly(plan.checkOnly);
     body->setBandWiseLoading(plan.noWindow);
     if (plan.loadBatch)
         body->batchLoad(plan.batchFile);

@@ -11,6 +11,8 @@ int exitStatusOf(const RunFaults& f)
         return kExitNoImages;
     if (f.filesFailed > 0)
         return kExitFilesNotWritten;
+    if (f.slicesMissing > 0)
+        return kExitResultsMissing;
     if (f.unreadableLines > 0)
         return kExitLinesUnreadable;
     return kExitOk;
@@ -27,11 +29,13 @@ QString faultSummary(const RunFaults& f)
         parts << QCoreApplication::translate("RunFaults", "%1 of %2 result files could not be written")
                      .arg(f.filesFailed)
                      .arg(f.filesFailed + f.filesWritten);
+    if (f.slicesMissing > 0)
+        parts << QCoreApplication::translate("RunFaults", "slices without all their result files: %1").arg(f.slicesMissing);
     if (f.unreadableLines > 0)
         parts << QCoreApplication::translate("RunFaults", "runs stopped, detector lines unreadable: %1").arg(f.unreadableLines);
     if (parts.isEmpty())
         return {};
-    if (f.filesFailed == 0)
+    if (f.filesFailed == 0 && f.slicesMissing == 0)
         parts << QCoreApplication::translate("RunFaults", "result files written: %1").arg(f.filesWritten);
     return QCoreApplication::translate("RunFaults", "Failed (status %1): %2")
         .arg(exitStatusOf(f))

@@ -36,6 +36,9 @@ StartupPlan prepareStartup(OptionTable& table, const QStringList& args)
         plan.batchFile = nonEmpty(table.value(QStringLiteral("-b")), plan.batchFile);
     plan.execBatch = table.contains(QStringLiteral("-x"));
     plan.noWindow = table.contains(QStringLiteral("-nw"));
+    plan.partGiven = table.contains(QStringLiteral("-part"));
+    plan.part = table.value(QStringLiteral("-part"));
+    plan.checkOnly = table.contains(QStringLiteral("-check"));
     return plan;
 }
 

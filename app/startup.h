@@ -16,6 +16,9 @@ struct StartupPlan {
     bool execBatch = false; // -x
     bool noWindow = false;  // -nw
     bool english = false;   // -e: no translation
+    bool partGiven = false; // -part K/N: this process's part of every run
+    QString part;
+    bool checkOnly = false; // -check: runs list slices without their result files
 };
 
 // Fills the table from the command line and the configuration file, sets the

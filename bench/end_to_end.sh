@@ -7,6 +7,8 @@
 # measurement (CPU time of the worker's thread in the back projection,
 # printed with the configuration key slice_timing 1), summed over the
 # slices and divided by the workers that ran them side by side.
+# Also the program's CPU time and the share of it outside the back
+# projection, which other jobs on the machine do not change.
 # Runs PNG images at the image writer's default compression, then at zlib
 # level 1 (configuration key png_compression 1), then level 1 without the
 # data files, to show what writing the data text costs.
@@ -48,9 +50,11 @@ run_once() {
   if [ "${2:-}" = nodata ]; then sed 's/^auto_save_data .*/auto_save_data 0/' run.bat > this.bat; else cp run.bat this.bat; fi
   echo "slice_timing 1" > config.cfg
   if [ -n "$1" ]; then echo "png_compression $1" >> config.cfg; fi
-  local start end
+  local start end cpu
   start=$(date +%s.%N)
-  "$build/fenu2" -nw -e -b this.bat -x > console.txt 2> diagnostics.txt
+  # User plus system CPU time of the program: the wall-time shares below
+  # mean little on a machine other jobs are loading, this one still does.
+  cpu=$( { TIMEFORMAT='%U %S'; time "$build/fenu2" -nw -e -b this.bat -x > console.txt 2> diagnostics.txt; } 2>&1 )
   end=$(date +%s.%N)
 
   local saved images workers summary slices run bp pngbytes
@@ -66,13 +70,15 @@ run_once() {
 
   echo "== PNG compression: ${1:-default}${2:+, $2}"
   awk -v s="$slices" -v run="$run" -v bp="$bp" -v w="$workers" -v t0="$start" -v t1="$end" \
-      -v dat="$saved" -v png="$images" -v pngb="$pngbytes" 'BEGIN {
+      -v dat="$saved" -v png="$images" -v pngb="$pngbytes" -v cpu="$cpu" 'BEGIN {
     total = t1 - t0
     printf "slices %d (%d data files, %d images of %.0f kB on average), workers %d\n", s, dat, png, png ? pngb / png / 1000 : 0, w
     printf "reconstruction run: %.3f s, %.2f slices/s\n", run, s / run
     printf "whole program (start, load 720 files, run, last file written): %.3f s, %.2f slices/s\n", total, s / total
     printf "back projection: %.3f s over all slices, %.3f s of wall time on %d workers\n", bp, bp / w, w
     printf "share outside the back projection: run %.1f %%, whole program %.1f %%\n", 100 * (1 - bp / w / run), 100 * (1 - bp / w / total)
+    split(cpu, c, " ")
+    printf "CPU time of the program: %.3f s, outside the back projection %.1f %%\n", c[1] + c[2], 100 * (1 - bp / (c[1] + c[2]))
   }'
 }
 

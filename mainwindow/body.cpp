@@ -172,9 +172,9 @@ void Body::createWorkers(int count)
 {
     dataSaver = new DataSaver;
     bool levelGiven = false;
-    const int pngLevel = options().valueNoCase(QStringLiteral("png_compression"), QString()).toInt(&levelGiven);
-    if (levelGiven)
-        dataSaver->setPngCompression(pngLevel);
+    int pngLevel = options().valueNoCase(QStringLiteral("png_compression"), QString()).toInt(&levelGiven);
+    if (!levelGiven)
+        pngLevel = -1;
     dataSaverThread = startedThread(dataSaver, QStringLiteral("DataSaver"));
 
     const bool all = showAllCt2Images();
@@ -185,6 +185,7 @@ void Body::createWorkers(int count)
         auto* worker = new CtCalc2;
         worker->setParams(&scheduler->params());
         worker->setImgDatas(imgDatas);
+        worker->setPngCompression(pngLevel);
         panel->setWorker(worker);
         ctCalc2Threads << startedThread(worker, QStringLiteral("CtCalc2 %1").arg(i + 1));
 

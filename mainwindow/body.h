@@ -287,6 +287,9 @@ private:
     void startPanel() override;
     void stopPanel() override;
     ProcParams snapshot() override;
+    QStringList missingResults(int slice) const override;
+    bool savesResults() const override;
+    void missingFound(int slice, const QStringList& files);
     int bandSlices(const ProcParams& p) override;
     bool holdBand(const QVector<int>& slices) override;
     QList<CtResPanel*> resPanels() const;

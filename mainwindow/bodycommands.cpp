@@ -130,6 +130,7 @@ const SettingTable<Body>& Body::settings()
         t.flag("auto_save_in_sub_folders_of_slice", notSaved, nullptr, [](Body& b, bool f) { b.ui->SubOfSlice->setChecked(f); });
         t.flag("auto_save_in_sub_folders_of_energy", S::CtCalculation, [](const Body& b) { return b.ui->SubOfEnergy->isChecked(); }, [](Body& b, bool f) { b.ui->SubOfEnergy->setChecked(f); });
         t.flag("auto_save_data_tiff", S::CtCalculation, [](const Body& b) { return b.ui->AutoSaveDataTiff->isChecked(); }, [](Body& b, bool f) { b.ui->AutoSaveDataTiff->setChecked(f); });
+        t.flag("auto_save_skip_existing", S::CtCalculation, [](const Body& b) { return b.ui->SkipExisting->isChecked(); }, [](Body& b, bool f) { b.ui->SkipExisting->setChecked(f); });
 
         t.flag("add_inf_show", S::CtXafs, [](const Body& b) { return b.ui->ShowAdditionalInfo->isChecked(); }, [](Body& b, bool f) { b.ui->ShowAdditionalInfo->setChecked(f); b.setShowAdditionalInfo(f); });
         t.alias("seq_exec_show", "add_inf_show");

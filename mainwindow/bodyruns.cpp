@@ -13,6 +13,7 @@
 #include "recon/widgets/ctdisp.h"
 #include "recon/datasaver.h"
 #include "recon/widgets/procctrl.h"
+#include "recon/runslices.h"
 #include "recon/sinogramcore.h"
 #include "ui_Body.h"
 
@@ -20,12 +21,27 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
 const QString idleStyle = QStringLiteral("background-color: rgb(213, 245, 255);");
 const QString runningStyle = QStringLiteral("background-color: rgb(255, 255, 128);");
 const QString timeFormat = QStringLiteral("hh:mm:ss.zzz");
+
+// What a run started now would save, by the same rules as setupSaveConds.
+ResultPlaces resultPlaces(const Ui::Body* ui)
+{
+    ResultPlaces r;
+    for (const auto& [s, on, sel] : {std::tuple{&r.image, ui->AutoSaveImage, ui->SelectImageSaveDir},
+                                     std::tuple{&r.data, ui->AutoSaveData, ui->SelectDataSaveDir}})
+        *s = SaveSettings{on->isChecked() && !sel->filePath().isEmpty(), sel->filePath(), sel->name(), sel->tag()};
+    r.data.tiff = ui->AutoSaveDataTiff->isChecked();
+    r.inSubFolders = ui->SaveInSubFolders->isChecked();
+    r.ofEnergy = ui->SubOfEnergy->isChecked();
+    r.ofSlice = ui->SubOfSlice->isChecked();
+    return r;
+}
 
 } // namespace
 
@@ -37,6 +53,7 @@ void Body::wireScheduler()
     connect(scheduler, &RunScheduler::stopped, this, &Body::runStopped);
     connect(scheduler, &RunScheduler::sliceCounted, this, &Body::sliceCounted);
     connect(scheduler, &RunScheduler::ended, this, &Body::announceEnd);
+    connect(scheduler, &RunScheduler::missingFound, this, &Body::missingFound);
 }
 
 int Body::workerCount() const
@@ -76,6 +93,7 @@ ProcParams Body::snapshot()
     p.upperLimit = fieldDouble(ui->DataUpperLimit->text());
     p.lowerLimit = fieldDouble(ui->DataLowerLimit->text());
     p.offset = fieldDouble(ui->DataOffset->text());
+    p.skipExisting = ui->SkipExisting->isChecked();
     return p;
 }
 
@@ -100,6 +118,23 @@ bool Body::holdBand(const QVector<int>& slices)
         return true;
     ++faults.unreadableLines;
     return false;
+}
+
+QStringList Body::missingResults(int slice) const
+{
+    return missingResultsOf(slice, resultPlaces(ui));
+}
+
+bool Body::savesResults() const
+{
+    const ResultPlaces r = resultPlaces(ui);
+    return r.image.enabled || r.data.enabled;
+}
+
+void Body::missingFound(int slice, const QStringList& files)
+{
+    ++faults.slicesMissing;
+    consoleLine(tr("Slice %1 misses %2 of its result files: %3").arg(slice).arg(files.size()).arg(files.first()));
 }
 
 void Body::setCalcStyle(bool busy)
@@ -219,9 +254,14 @@ void Body::announceEnd(bool counted, int slices, double seconds, double backProj
     setReferenceHold(false);
     imgDatas->dropLines();
     if (counted) {
-        QString line = tr("Reconstruction run ended: %1 slices, %2 s").arg(slices).arg(seconds, 0, 'g', 6);
+        const int checked = scheduler->checkedSliceCount();
+        QString line = scheduler->checksOnly()
+                           ? tr("Checked %1 slices: %2 without all their result files").arg(checked).arg(checked - scheduler->skippedSlices())
+                           : tr("Reconstruction run ended: %1 slices, %2 s").arg(slices).arg(seconds, 0, 'g', 6);
         if (slicesTimed)
             line += tr(", back projection %1 s in all").arg(backProjectSeconds, 0, 'g', 6);
+        if (scheduler->skippedSlices() > 0 && !scheduler->checksOnly())
+            line += tr(", %1 slices skipped (their result files were there)").arg(scheduler->skippedSlices());
         consoleLine(line);
     }
     if (batchCalcRunning) {

@@ -87,7 +87,7 @@ void CtCalc2::saveImage()
         genResImage();
     if (!imageReady)
         return;
-    SavingImg* r = makeSavingImg(saveImg, curSlice, image);
+    SavingImg* r = makeSavingImg(saveImg, curSlice, image, pngLevel);
     if (!r)
         return;
     if (isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveImgWDiscard)))

@@ -79,6 +79,8 @@ public slots:
     void saveData();
     void setSaveImage(bool f, QString path, QString name, QString tag);
     void setSaveData(bool f, QString path, QString name, QString tag, bool tiff = false);
+    // zlib level 0 .. 9 of the saved PNG images, anything else the default.
+    void setPngCompression(int level) { pngLevel = level; }
     // Sizes the engine; plan creation is serialised by the engine itself.
     void setupFft(int n, int p);
     void setCalcRegion(double rx0, double rz0, double rx1, double rz1);
@@ -104,6 +106,7 @@ private:
     bool fixedScale = false;
     SaveSettings saveImg;
     SaveSettings saveDat;
+    int pngLevel = -1;
     // Data texts of the last slices, filled again in place once the saver
     // has written and dropped them: warm memory is several times faster to
     // fill than fresh pages. Two, because with several workers the saver is

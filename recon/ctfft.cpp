@@ -48,9 +48,8 @@ void CtFft::release()
         fftw_free(*b);
         *b = nullptr;
     }
-    for (fftw_complex* s : spectra)
-        fftw_free(s);
     spectra.clear();
+    spectra.shrink_to_fit();
     filt.clear();
     filt.shrink_to_fit();
     N = 0;
@@ -81,15 +80,7 @@ void CtFft::setup(int n, int p)
 
 void CtFft::resizeProjections(int p)
 {
-    {
-        std::lock_guard<std::mutex> lock(fftwMutex());
-        while (int(spectra.size()) > p) {
-            fftw_free(spectra.back());
-            spectra.pop_back();
-        }
-        while (int(spectra.size()) < p)
-            spectra.push_back(fftw_alloc_complex(std::size_t(N)));
-    }
+    spectra.resize(std::size_t(p) * 2 * std::size_t(N));
     // New rows, their padding included, start as zeros; the padding stays so.
     filt.resize(std::size_t(p) * rowStride(N), 0.0);
     P = p;
@@ -132,7 +123,7 @@ bool CtFft::transform(const double* row, int i)
         in[k][1] = 0.0;
     }
     fftw_execute(forwardPlan);
-    std::memcpy(spectra[std::size_t(i)], out, sizeof(fftw_complex) * std::size_t(N));
+    std::memcpy(spectrumAt(i), out, sizeof(fftw_complex) * std::size_t(N));
     return true;
 }
 
@@ -143,7 +134,7 @@ bool CtFft::filter(int i, int projectionCount)
     // Ramp |frequency| * 2 pi / N: bin m of the lower half weighs m, bin m of
     // the upper half N - m, the Nyquist bin N / 2; no window, DC weight 0.
     const double scale = 2.0 * M_PI / N;
-    const fftw_complex* sp = spectra[std::size_t(i)];
+    const fftw_complex* sp = spectrumAt(i);
     const int half = N / 2;
     for (int k = 0; k < half; ++k) {
         fin[k][0] = sp[k][0] * k * scale;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "recon/backproject.h"
+#include "recon/bigbuffer.h"
 
 #include <fftw3.h>
 
@@ -62,7 +63,7 @@ public:
     bool runAll(const HSgm& sgm, const ProcParams& params, const CalcRegion& region);
 
     // Result: row index z, column index x.
-    const std::vector<double>& result() const { return res; }
+    const BigVector<double>& result() const { return res; }
     const double* resultRow(int z) const { return res.data() + std::size_t(z) * std::size_t(N); }
     double min() const { return vmin; }
     double max() const { return vmax; }
@@ -72,7 +73,7 @@ public:
 
     // Filtered projection i (N values, with kBpPad zeros on both sides).
     const double* filtered(int i) const;
-    const fftw_complex* spectrum(int i) const { return spectra[std::size_t(i)]; }
+    const fftw_complex* spectrum(int i) const { return spectrumAt(i); }
 
     // Set-up observables: the FFT buffers and how many plan pairs were built.
     const fftw_complex* inBuffer() const { return in; }
@@ -101,9 +102,16 @@ private:
     fftw_plan forwardPlan = nullptr;
     fftw_plan backwardPlan = nullptr;
     int plansBuilt = 0;
-    std::vector<fftw_complex*> spectra;
-    std::vector<double> filt; // P rows of stride N + 2 * kBpPad
-    std::vector<double> res;
+    fftw_complex* spectrumAt(int i) const
+    {
+        return reinterpret_cast<fftw_complex*>(const_cast<double*>(spectra.data()) + 2 * std::size_t(N) * std::size_t(i));
+    }
+
+    // The large buffers live as long as the engine keeps its size, so only
+    // its first slice touches fresh memory (on huge pages, see bigbuffer.h).
+    BigVector<double> spectra; // P spectra of N complex values, re and im interleaved
+    BigVector<double> filt;    // P rows of stride N + 2 * kBpPad
+    BigVector<double> res;
     double vmin = 0.0;
     double vmax = 0.0;
     double bpSeconds = 0.0;

@@ -1,5 +1,7 @@
 #include "recon/ctimgdatafile.h"
 
+#include "recon/bigbuffer.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QIODevice>
@@ -370,7 +372,10 @@ bool buildCtImgDataText(const MatrixView& result, const DataRegion& g, const Dat
     const int zLen = nz > 0 ? std::max(intTextLength(zs), intTextLength(zs + nz - 1)) : 0;
     const std::int64_t lineMax = xLen + 1 + zLen + 1 + kDouble6MaxChars + 1;
     QByteArray& text = *out;
+    const qsizetype had = text.capacity();
     text.resize(qsizetype(header.size() + nx * nz * lineMax + 2 * kSlot));
+    if (text.capacity() > had)
+        adviseHugePages(text.data(), std::size_t(text.size()));
     char* const begin = text.data();
     std::memcpy(begin, header.constData(), std::size_t(header.size()));
     char* p = begin + header.size();

@@ -3,7 +3,6 @@
 #include "recon/wholefile.h"
 
 #include <QDebug>
-#include <QImageWriter>
 #include <QDir>
 #include <QFileInfo>
 
@@ -96,18 +95,8 @@ void DataSaver::saveImg(SavingImg* img)
 {
     if (!img)
         return;
-    writeFiles(*img, QStringLiteral("png"), [this, img](QIODevice& dev) {
-        QImageWriter writer(&dev, "png");
-        if (pngLevel >= 0 && pngLevel <= 9)
-            writer.setQuality(pngQualityFor(pngLevel));
-        return writer.write(img->img);
-    });
-}
-
-int DataSaver::pngQualityFor(int level)
-{
-    // The PNG writer turns quality q into level (100 - q) * 9 / 91.
-    return 100 - (level * 91 + 8) / 9;
+    const QByteArray& bytes = img->png;
+    writeFiles(*img, QStringLiteral("png"), [&bytes](QIODevice& dev) { return dev.write(bytes) == bytes.size(); });
 }
 
 void DataSaver::saveImgWDiscard(SavingImg* img)

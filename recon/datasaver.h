@@ -1,6 +1,6 @@
 // Writes the automatically saved result files (data text, float TIFF and PNG
 // images) on a thread of its own, one record at a time, so that workers
-// never wait. Every file appears whole or not at all (wholefile.h); a file
+// never wait. The workers hand over finished bytes; this only writes them. Every file appears whole or not at all (wholefile.h); a file
 // that could not be written is reported in one line naming it and counted.
 #pragma once
 
@@ -31,12 +31,6 @@ public:
     // folder and/or the slice folder, or the base directory itself.
     static QStringList targetDirs(const SavingRecord& r, bool inSubFolders, bool ofEnergy, bool ofSlice);
 
-    // zlib level 0..9 for the PNG images; anything else keeps the image
-    // writer's default. Set before the saver's thread starts.
-    void setPngCompression(int level) { pngLevel = level; }
-    // The image writer's quality that gives zlib level `level`.
-    static int pngQualityFor(int level);
-
     // Files written and files that could not be written since the saver
     // was made. Read on any thread; exact once the saver is idle.
     int writtenFiles() const { return written.load(); }
@@ -60,7 +54,6 @@ private:
     bool inSub = true;
     bool subOfEnergy = false;
     bool subOfSlice = true;
-    int pngLevel = -1;
     std::atomic<int> written{0};
     std::atomic<int> failed{0};
 };

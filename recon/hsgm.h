@@ -2,6 +2,8 @@
 // places the centre of rotation on its middle column.
 #pragma once
 
+#include "recon/bigbuffer.h"
+
 #include <vector>
 
 // Geometry of a sinogram taken around a centre of rotation. D is the image
@@ -24,8 +26,8 @@ struct SgmGeom {
 };
 
 struct HSgm {
-    std::vector<double> sgm; // rows x width, row-major: ln((I0 - BG) / (I - BG))
-    std::vector<double> raw; // same shape: the resampled intensity I
+    BigVector<double> sgm;   // rows x width, row-major: ln((I0 - BG) / (I - BG))
+    BigVector<double> raw;   // same shape: the resampled intensity I
     int width = 0;           // W = 2 * half - 1
     int rows = 0;            // projections M
     int slice = 0;           // detector row (vertical axis) or column used

@@ -27,6 +27,7 @@ struct ProcParams {
     double upperLimit = 10.0;
     double lowerLimit = -10.0;
     double offset = 10.0;
+    bool skipExisting = false; // slices whose result files are all there are left out
 
     // Angle between two images of the data set and angle of the first
     // sinogram row, in radians.

@@ -66,16 +66,24 @@ void RunScheduler::start()
     snap = host.snapshot();
     slicesDone = 0;
     backProjectSum = 0.0;
+    planSlices();
     const bool multi = snap.autoExec && snap.useWorkers;
-    slicesInRun = multi ? runRange().count() : 1;
+    slicesInRun = slices ? slices->count() - int(skipped.size()) : 0;
+    counting = true;
     bandSize = host.bandSlices(snap);
     band.clear();
     emit busyChanged(true);
     emit started(startT);
     if (snap.useWorkers)
         emit progress(QStringLiteral("0 %"));
+    // An empty part, a part whose results are all there, or a check: the
+    // run ends at once.
+    if (checkOnly || slicesInRun == 0) {
+        stop();
+        return;
+    }
     if (multi) {
-        currentSlice = runRange().from;
+        currentSlice = slices->from;
         execMulti();
     } else if (bandSize > 0 && !holdBandFrom(snap.slice)) {
         stop();
@@ -84,9 +92,28 @@ void RunScheduler::start()
     }
 }
 
-SliceRange RunScheduler::runRange() const
+void RunScheduler::planSlices()
 {
-    return SliceRange{snap.from, snap.to, snap.step};
+    skipped.clear();
+    checkedSlices = 0;
+    slices = runSlices(snap, slicePart);
+    if (!slices || !snap.useWorkers || !(checkOnly || snap.skipExisting) || !host.savesResults())
+        return;
+    checkedSlices = slices->count();
+    for (int i = 0; i < checkedSlices; ++i) {
+        const int s = int(slices->from + qint64(i) * slices->step);
+        const QStringList missing = host.missingResults(s);
+        if (missing.isEmpty())
+            skipped.insert(s);
+        else if (checkOnly)
+            emit missingFound(s, missing);
+    }
+}
+
+void RunScheduler::skipDone()
+{
+    while (!skipped.isEmpty() && slices->contains(currentSlice) && skipped.contains(int(currentSlice)))
+        currentSlice += snap.step;
 }
 
 bool RunScheduler::bandHolds(int slice) const
@@ -98,11 +125,12 @@ bool RunScheduler::holdBandFrom(qint64 first)
 {
     band.clear();
     const bool multi = snap.autoExec && snap.useWorkers;
-    const SliceRange range = runRange();
     if (!multi)
         band << int(first);
-    for (qint64 s = first; multi && range.contains(s) && band.size() < bandSize; s += snap.step)
-        band << int(s);
+    // The part's slices that are still to do.
+    for (qint64 s = first; multi && slices && slices->contains(s) && band.size() < bandSize; s += snap.step)
+        if (!skipped.contains(int(s)))
+            band << int(s);
     if (host.holdBand(band))
         return true;
     band.clear();
@@ -138,9 +166,14 @@ void RunScheduler::execMulti()
             stop();
         return;
     }
-    const SliceRange range = runRange();
+    if (!slices) {
+        stop();
+        return;
+    }
+    const SliceRange& range = *slices;
     const int t = threadsInUse();
     for (int i = 0; i < t; ++i) {
+        skipDone();
         if (range.contains(currentSlice) && !busy(i)) {
             // The next band replaces this one once its slices are all done.
             if (!bandHolds(int(currentSlice))) {
@@ -155,6 +188,7 @@ void RunScheduler::execMulti()
             currentSlice += snap.step;
         }
     }
+    skipDone();
     int inSlice = 0;
     for (int i = 0; i < t; ++i)
         inSlice += busy(i) ? 1 : 0;
@@ -224,7 +258,8 @@ void RunScheduler::cancelPendingStart()
 
 void RunScheduler::announceEnd()
 {
-    const bool counted = slicesInRun > 0;
+    const bool counted = counting;
+    counting = false;
     slicesInRun = 0;
     emit ended(counted, slicesDone, secondsSinceStart(), backProjectSum);
 }

@@ -6,10 +6,12 @@
 #pragma once
 
 #include "recon/procparams.h"
+#include "recon/runslices.h"
 #include "recon/slicerange.h"
 
 #include <QDateTime>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -28,6 +30,10 @@ public:
     virtual void stopPanel() = 0;
     // The run's parameters, read from the window when the run really starts.
     virtual ProcParams snapshot() = 0;
+    // The result files of the slice that are not there yet; a host that
+    // saves nothing has none missing.
+    virtual QStringList missingResults(int) const { return {}; }
+    virtual bool savesResults() const { return false; }
     // Band-wise loading: the image set holds only the detector lines of the
     // slices in hand. The most slices whose lines may be held at once; 0
     // when the set holds whole frames.
@@ -53,6 +59,19 @@ public:
     bool anyWorkerBusy() const;
     // A new image set must wait: a run, a start after busy workers, or a busy worker.
     bool holdsImageSet() const { return running || startPending || anyWorkerBusy(); }
+
+    // This process's part of every run's slice list (-part K/N).
+    void setPart(const SlicePart& p) { slicePart = p; }
+    const SlicePart& part() const { return slicePart; }
+    // Runs only list, one missingFound each, the slices of their part whose
+    // result files are not all there, and reconstruct nothing.
+    void setCheckOnly(bool f) { checkOnly = f; }
+    bool checksOnly() const { return checkOnly; }
+    // Slices of the last run left out because their results were all there.
+    int skippedSlices() const { return int(skipped.size()); }
+    bool isSkipped(int slice) const { return skipped.contains(slice); }
+    // Slices of the last run whose result files were looked for.
+    int checkedSliceCount() const { return checkedSlices; }
 
 public slots:
     // Calc: stop a run, drop a waiting start, or start.
@@ -80,12 +99,13 @@ signals:
     // total: slices the run hands out (at least done).
     void sliceCounted(int slice, int done, int total, double seconds, double backProjectSeconds);
     // The end notice; counted is false for a dropped start that ran nothing.
+    void missingFound(int slice, const QStringList& files);
     void ended(bool counted, int slices, double seconds, double backProjectSeconds);
 
 private:
     void dispatch(int i, int slice);
-    // The slices this run hands out, in order (multi-slice runs).
-    SliceRange runRange() const;
+    void planSlices();
+    void skipDone();
     bool bandHolds(int slice) const;
     // The band: up to bandSize slices of the run from `first` on.
     bool holdBandFrom(qint64 first);
@@ -103,6 +123,13 @@ private:
     bool endNoticePending = false;
     QDateTime startT;
     qint64 currentSlice = 0;
+    SlicePart slicePart;
+    bool checkOnly = false;
+    // The run's slices (this part's); none for an empty part.
+    std::optional<SliceRange> slices;
+    QSet<int> skipped;
+    int checkedSlices = 0;
+    bool counting = false; // a run really started and has not been announced
     // A slice was handed to worker i and its end has not been processed yet.
     QVector<bool> handedOut;
     int bandSize = 0;  // 0: whole frames, no bands

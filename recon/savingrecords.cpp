@@ -1,5 +1,6 @@
 #include "recon/savingrecords.h"
 
+#include "recon/pngencode.h"
 #include "recon/tiffslice.h"
 
 #include <atomic>
@@ -86,12 +87,13 @@ SavingData* makeSavingTiff(const SaveSettings& settings, int sliceNo, const Matr
     return d;
 }
 
-SavingImg* makeSavingImg(const SaveSettings& settings, int sliceNo, const QImage& image)
+SavingImg* makeSavingImg(const SaveSettings& settings, int sliceNo, const QImage& image, int pngLevel)
 {
-    if (image.isNull())
+    QByteArray png = encodePng(image, pngLevel);
+    if (png.isEmpty())
         return nullptr;
     auto* r = new SavingImg;
     fillBase(r, settings, sliceNo);
-    r->img = image.copy();
+    r->png = std::move(png);
     return r;
 }

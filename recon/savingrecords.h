@@ -37,9 +37,9 @@ struct SavingData : SavingRecord {
     QString ext = QStringLiteral("dat");
 };
 
-// A copy of a slice's 8-bit result image.
+// A slice's result image as complete PNG bytes, encoded by the worker.
 struct SavingImg : SavingRecord {
-    QImage img;
+    QByteArray png;
 };
 
 Q_DECLARE_METATYPE(SavingData*)
@@ -65,4 +65,7 @@ SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const Matr
                            const DataRegion& region, const DataLimits& limits, QByteArray* textBuffer = nullptr);
 // The float TIFF of the region (see tiffslice.h); null where it is empty.
 SavingData* makeSavingTiff(const SaveSettings& settings, int sliceNo, const MatrixView& result, const DataRegion& region);
-SavingImg* makeSavingImg(const SaveSettings& settings, int sliceNo, const QImage& image);
+// The PNG is encoded here, on the caller's thread, at zlib level pngLevel
+// (anything outside 0 .. 9: the default); null when the image is null or
+// could not be encoded.
+SavingImg* makeSavingImg(const SaveSettings& settings, int sliceNo, const QImage& image, int pngLevel = -1);

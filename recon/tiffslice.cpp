@@ -1,5 +1,7 @@
 #include "recon/tiffslice.h"
 
+#include "recon/bigbuffer.h"
+
 #include <QDebug>
 
 #include <tiffio.h>
@@ -113,6 +115,7 @@ QByteArray buildFloatTiff(const MatrixView& result, const DataRegion& g)
 
     MemFile mem;
     mem.bytes.reserve(qsizetype(nx * nz * 4 + 4096));
+    adviseHugePages(mem.bytes.data(), std::size_t(mem.bytes.capacity()));
     QString error;
     TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(opts, keepFirstError, &error);

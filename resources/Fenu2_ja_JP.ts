@@ -259,6 +259,26 @@
         <source>Set %1 of %2 (%3) done: %4 s</source>
         <translation>データセット %1 / %2 (%3) 完了: %4 秒</translation>
     </message>
+    <message>
+        <source>Skip Existing</source>
+        <translation>既存はスキップ</translation>
+    </message>
+    <message>
+        <source>Leave out the slices whose result files are all there already, so that a run cut short goes on where it stopped.</source>
+        <translation>結果ファイルがすべて揃っているスライスは計算しません。中断した計算を続きから再開できます。</translation>
+    </message>
+    <message>
+        <source>Slice %1 misses %2 of its result files: %3</source>
+        <translation>スライス %1 の結果ファイルが %2 個ありません: %3</translation>
+    </message>
+    <message>
+        <source>Checked %1 slices: %2 without all their result files</source>
+        <translation>%1 スライスを確認: 結果ファイルの欠けたスライス %2 個</translation>
+    </message>
+    <message>
+        <source>, %1 slices skipped (their result files were there)</source>
+        <translation>、%1 スライスはスキップ (結果ファイルあり)</translation>
+    </message>
 </context>
 <context>
     <name>CBarUI</name>
@@ -890,6 +910,10 @@
     <message>
         <source>Failed (status %1): %2</source>
         <translation>失敗 (終了コード %1): %2</translation>
+    </message>
+    <message>
+        <source>slices without all their result files: %1</source>
+        <translation>結果ファイルの欠けたスライス: %1 個</translation>
     </message>
 </context>
 </TS>

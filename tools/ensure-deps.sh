@@ -4,7 +4,7 @@
 fenu2_packages=(
   cmake ninja-build pkg-config g++ clang libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev qt6-tools-dev qt6-l10n-tools
-  libfftw3-dev libtiff-dev libbenchmark-dev
+  libfftw3-dev libtiff-dev libbenchmark-dev libdeflate-dev
   xvfb xauth imagemagick fonts-ipafont-gothic
 )
 

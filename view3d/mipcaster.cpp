@@ -113,13 +113,17 @@ struct RayBins {
     std::vector<int> rays;   // picture pixel indices, bin after bin, picture order within
     std::vector<int> first;  // bin b holds rays[first[b] .. first[b + 1])
     std::vector<int> k0, k1; // slices that can hold a sample of the bin
+    std::vector<int> c0, c1; // with the cut: outside these slices every sample lies before its band
     std::vector<double> box; // per bin x0, x1, y0, y1 in pixels on the middle slice
+    std::vector<double> hull; // per bin the least and largest crossing x, then y, of its rays, and their size (for rounding)
     double dx = 0, dy = 0;   // the boxes' move per slice
     std::vector<int> key;    // per picture pixel: its bin, -1 for none
+    std::vector<int> blockCount, blockK0, blockK1, blockC0, blockC1; // binning scratch
+    std::vector<double> blockHull;
 };
 
 // Rays per bin: their state (40 bytes each) and the bin's rows stay in the core's cache.
-constexpr double kRaysPerBin = 2048;
+constexpr double kRaysPerBin = 512;
 
 void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
 {
@@ -133,7 +137,7 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
     // Where a ray crosses the middle slice (in pixels), and the slices where
     // it is inside one, widened far beyond rounding: the kernel tests every
     // sample exactly, this only skips slices.
-    auto crossing = [&](int c, int r, double* xr, double* yr, int* ka, int* kb) {
+    auto crossing = [&](int c, int r, double* xr, double* yr, int* ka, int* kb, int* ca, int* cb) {
         const Vec3 p0 = mc.rayStart(c, r);
         *xr = p0.x - p0.z * dx + j.sw / 2.0;
         *yr = p0.y - p0.z * dy + j.sh / 2.0;
@@ -155,6 +159,36 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
         };
         clip(*xr, dx, invDx, j.sw);
         clip(*yr, dy, invDy, j.sh);
+        *ca = 0, *cb = j.ss; // every slice may need the cut's test
+        if (j.cut) {
+            // Beyond the band of the cut plane (d >= depth + 1) a sample
+            // changes nothing; along the ray d grows by c per slice.
+            const Vec3 m{j.mx, j.my, j.mz};
+            const double c = dot(v.nz, m) / v.nz.z;
+            const double d0 = dot(p0, m) - p0.z * c; // d at the middle slice
+            const double reach = std::abs(p0.x) + std::abs(p0.y) + std::abs(p0.z)
+                + (half + std::abs(p0.z)) * (1 + 1 / std::abs(v.nz.z));
+            const double slackD = 1e-6 * (1 + std::abs(j.depth) + std::abs(d0)
+                                          + reach * (std::abs(m.x) + std::abs(m.y) + std::abs(m.z)));
+            const double limit = j.depth + 1 + slackD - d0;
+            // Where d <= depth - 1 the cut changes nothing: the sample is
+            // in the volume and not in the band.
+            const double before = j.depth - 1 - slackD - d0;
+            if (std::isfinite(c) && std::isfinite(limit) && std::isfinite(before)) {
+                auto slice = [&](double k) { return int(std::max(0.0, std::min(double(j.ss), k))); };
+                if (c > 0) {
+                    hi = std::min(hi, limit / c);
+                    *ca = slice(std::floor(before / c + half) - 2);
+                } else if (c < 0) {
+                    lo = std::max(lo, limit / c);
+                    *cb = slice(std::ceil(before / c + half) + 3);
+                } else if (limit <= 0) {
+                    hi = lo - 1;
+                } else if (before > 0) {
+                    *cb = 0; // no slice needs it
+                }
+            }
+        }
         if (!(lo <= hi) || !std::isfinite(*xr) || !std::isfinite(*yr))
             return false;
         *ka = std::max(0, int(std::floor(lo + half)) - 2);
@@ -197,8 +231,21 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
     const std::size_t nb = std::size_t(nbins);
     std::vector<int>& key = out.key;
     key.resize(std::size_t(mc.width) * std::size_t(mc.height));
-    std::vector<int> blockCount(std::size_t(blocks) * nb, 0);
-    std::vector<int> blockK0(std::size_t(blocks) * nb, j.ss), blockK1(std::size_t(blocks) * nb, 0);
+    // Per block of rows, in the kept scratch: fresh pages cost more than the work.
+    std::vector<int>& blockCount = out.blockCount;
+    std::vector<int>& blockK0 = out.blockK0;
+    std::vector<int>& blockK1 = out.blockK1;
+    std::vector<int>& blockC0 = out.blockC0;
+    std::vector<int>& blockC1 = out.blockC1;
+    std::vector<double>& blockHull = out.blockHull;
+    blockCount.assign(std::size_t(blocks) * nb, 0);
+    blockK0.assign(std::size_t(blocks) * nb, j.ss);
+    blockK1.assign(std::size_t(blocks) * nb, 0);
+    blockC0.assign(std::size_t(blocks) * nb, j.ss);
+    blockC1.assign(std::size_t(blocks) * nb, 0);
+    blockHull.resize(std::size_t(blocks) * nb * 5);
+    for (std::size_t i = 0; i < blockHull.size(); i += 5)
+        blockHull[i] = blockHull[i + 2] = HUGE_VAL, blockHull[i + 1] = blockHull[i + 3] = -HUGE_VAL, blockHull[i + 4] = 0;
     auto rowsOf = [&](int blk, int* r0, int* r1) {
         *r0 = int(qint64(mc.height) * blk / blocks);
         *r1 = int(qint64(mc.height) * (blk + 1) / blocks);
@@ -209,12 +256,15 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
         int* cnt = &blockCount[std::size_t(blk) * nb];
         int* k0 = &blockK0[std::size_t(blk) * nb];
         int* k1 = &blockK1[std::size_t(blk) * nb];
+        int* c0 = &blockC0[std::size_t(blk) * nb];
+        int* c1 = &blockC1[std::size_t(blk) * nb];
+        double* hull = &blockHull[std::size_t(blk) * nb * 5];
         for (int r = r0; r < r1; ++r) {
             for (int c = 0; c < mc.width; ++c) {
                 const std::size_t i = std::size_t(r) * std::size_t(mc.width) + std::size_t(c);
                 double xr, yr;
-                int ka, kb;
-                if (!crossing(c, r, &xr, &yr, &ka, &kb)) {
+                int ka, kb, ca, cb;
+                if (!crossing(c, r, &xr, &yr, &ka, &kb, &ca, &cb)) {
                     key[i] = -1;
                     continue;
                 }
@@ -225,6 +275,15 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
                 ++cnt[b];
                 k0[b] = std::min(k0[b], ka);
                 k1[b] = std::max(k1[b], kb);
+                double* h = hull + 5 * b;
+                h[0] = std::min(h[0], xr), h[1] = std::max(h[1], xr);
+                h[2] = std::min(h[2], yr), h[3] = std::max(h[3], yr);
+                const Vec3 p0 = mc.rayStart(c, r);
+                h[4] = std::max(h[4], std::abs(p0.x) + std::abs(p0.y) + (std::abs(p0.z) + half) * (1 + std::abs(dx) + std::abs(dy)));
+                if (ca < cb) {
+                    c0[b] = std::min(c0[b], ca);
+                    c1[b] = std::max(c1[b], cb);
+                }
             }
         }
     });
@@ -232,7 +291,10 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
     out.first.assign(nb + 1, 0);
     out.k0.assign(nb, j.ss);
     out.k1.assign(nb, 0);
+    out.c0.assign(nb, j.ss);
+    out.c1.assign(nb, 0);
     out.box.resize(4 * nb);
+    out.hull.resize(5 * nb);
     int total = 0;
     for (std::size_t b = 0; b < nb; ++b) {
         out.first[b] = total;
@@ -243,6 +305,16 @@ void binRays(const MipCaster& mc, const MipTileJob& j, RayBins& out)
             total += c;
             out.k0[b] = std::min(out.k0[b], blockK0[at]);
             out.k1[b] = std::max(out.k1[b], blockK1[at]);
+            out.c0[b] = std::min(out.c0[b], blockC0[at]);
+            out.c1[b] = std::max(out.c1[b], blockC1[at]);
+        }
+        double* hull = &out.hull[5 * b];
+        hull[0] = hull[2] = HUGE_VAL, hull[1] = hull[3] = -HUGE_VAL, hull[4] = 0;
+        for (int blk = 0; blk < blocks; ++blk) {
+            const double* h = &blockHull[(std::size_t(blk) * nb + b) * 5];
+            hull[0] = std::min(hull[0], h[0]), hull[1] = std::max(hull[1], h[1]);
+            hull[2] = std::min(hull[2], h[2]), hull[3] = std::max(hull[3], h[3]);
+            hull[4] = std::max(hull[4], h[4]);
         }
         double* box = &out.box[4 * b];
         box[0] = xmin + double(b % std::size_t(nx)) * bw, box[1] = box[0] + bw;
@@ -301,6 +373,43 @@ QImage MipCaster::castSet(const MipSet& set) const
 }
 
 namespace {
+int nextSlab(int k, int end)
+{
+    return std::min(end, (k / SliceStack::kBrick + 1) * SliceStack::kBrick);
+}
+
+// Whether every value that the bin's rays can meet in the slab of slice k
+// (the slices of its brick layer) lies outside [vlo, vhi]. The rays cross
+// the middle slice inside hull and move by (dx, dy) per slice; the bounds
+// are widened by two pixels and far beyond rounding.
+bool emptySlab(const SliceStack& st, const MipTileJob& j, const double* hull, double dx, double dy, int k)
+{
+    const int b = SliceStack::kBrick;
+    if (st.bricksX != (j.sw + b - 1) / b || st.bricksY != (j.sh + b - 1) / b || st.bricksZ != (j.ss + b - 1) / b
+        || st.brickMin.size() != std::size_t(st.bricksX) * std::size_t(st.bricksY) * std::size_t(st.bricksZ)
+        || st.brickMax.size() != st.brickMin.size())
+        return false; // no bricks, or not this stack's
+    const int bz = k / b;
+    const double za = bz * b - j.ss / 2.0, zb = std::min(j.ss, (bz + 1) * b) - j.ss / 2.0;
+    const double xa = hull[0] + std::min(za * dx, zb * dx), xb = hull[1] + std::max(za * dx, zb * dx);
+    const double ya = hull[2] + std::min(za * dy, zb * dy), yb = hull[3] + std::max(za * dy, zb * dy);
+    const double slack = 2 + 1e-6 * hull[4];
+    if (!(std::isfinite(xa) && std::isfinite(xb) && std::isfinite(ya) && std::isfinite(yb)))
+        return false;
+    auto brick = [b](double at, int count) { return int(std::max(-1.0, std::min(double(count), std::floor(at / b)))); };
+    const int bx0 = std::max(0, brick(xa - slack, st.bricksX));
+    const int bx1 = std::min(st.bricksX - 1, brick(xb + slack, st.bricksX));
+    const int by0 = std::max(0, brick(ya - slack, st.bricksY));
+    const int by1 = std::min(st.bricksY - 1, brick(yb + slack, st.bricksY));
+    for (int by = by0; by <= by1; ++by) {
+        const std::size_t row = (std::size_t(bz) * std::size_t(st.bricksY) + std::size_t(by)) * std::size_t(st.bricksX);
+        for (int bx = bx0; bx <= bx1; ++bx)
+            if (!(st.brickMax[row + std::size_t(bx)] < j.vlo || st.brickMin[row + std::size_t(bx)] > j.vhi))
+                return false;
+    }
+    return true;
+}
+
 // The set's layer; premultiplied as the painter would store each colour, so
 // that laying it over at once gives the bits of painting pixel by pixel.
 QImage castLayer(const MipCaster& mc, const MipSet& set, bool premultiply)
@@ -374,7 +483,37 @@ QImage castLayer(const MipCaster& mc, const MipSet& set, bool premultiply)
                 px[i] = py[i] = pz[i] = nan;
             }
         }
-        castMipTile(j);
+        // Only the slices near or beyond the cut need its test; elsewhere a
+        // sample counts only through its value, and runs of slices where
+        // the rays meet no value inside the window are passed over.
+        const int k0 = j.k0, k1 = j.k1;
+        int c0 = std::max(k0, bins.c0[std::size_t(bin)]);
+        int c1 = std::min(k1, bins.c1[std::size_t(bin)]);
+        if (!j.cut || c0 >= c1)
+            c0 = c1 = k1;
+        const double* hull = &bins.hull[std::size_t(5 * bin)];
+        auto plain = [&](int ka, int kb) {
+            j.cut = false;
+            while (ka < kb) {
+                int run = ka;
+                while (run < kb && !emptySlab(*st, base, hull, bins.dx, bins.dy, run))
+                    run = nextSlab(run, kb);
+                if (ka < run) {
+                    j.k0 = ka, j.k1 = run;
+                    castMipTile(j);
+                }
+                ka = run;
+                while (ka < kb && emptySlab(*st, base, hull, bins.dx, bins.dy, ka))
+                    ka = nextSlab(ka, kb);
+            }
+        };
+        plain(k0, c0);
+        if (c0 < c1) {
+            j.cut = true;
+            j.k0 = c0, j.k1 = c1;
+            castMipTile(j);
+        }
+        plain(c1, k1);
         for (int i = 0; i < n; ++i) {
             QRgb* out = reinterpret_cast<QRgb*>(bits + stride * (ray[i] / width)) + ray[i] % width;
             const double sv = set.showCSection ? MipCaster::level(j.band[i], set.thMin, set.thMax) : 0.0;
@@ -389,7 +528,7 @@ QImage castLayer(const MipCaster& mc, const MipSet& set, bool premultiply)
             *out = premultiply ? premultiplied(col) : col;
         }
     });
-    if (bins.key.capacity() > (std::size_t(1) << 24))
+    if (bins.key.capacity() > (std::size_t(1) << 24) || bins.blockHull.capacity() > (std::size_t(1) << 23))
         bins = RayBins(); // a huge picture's scratch is not kept
     return layer;
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 namespace {
 
@@ -37,6 +38,16 @@ void prefetchBox(const MipTileJob& j, int k)
         for (const char* a = row + std::size_t(cx0) * 8; a <= end + 63; a += 64)
             _mm_prefetch(a, _MM_HINT_T0);
     }
+}
+
+// The eight values at idx (row-major, below 2^32), one load each: these beat
+// the gather instruction on processors whose gather is slow microcode.
+inline __m512d loadLanes(const double* slice, __m256i idx)
+{
+    alignas(32) std::uint32_t at[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at), idx);
+    return _mm512_set_pd(slice[at[7]], slice[at[6]], slice[at[5]], slice[at[4]],
+                         slice[at[3]], slice[at[2]], slice[at[1]], slice[at[0]]);
 }
 
 template <bool Cut, bool Desc>
@@ -77,7 +88,8 @@ void allSlices(const MipTileJob& j)
                 if (in == 0)
                     continue;
                 const __m256i idx = _mm256_add_epi32(_mm256_mullo_epi32(iy, sw), ix);
-                const __m512d v = _mm512_mask_i32gather_pd(_mm512_setzero_pd(), in, idx, j.slices[k], 8);
+                // Lanes outside the slice read its first value and take nothing.
+                const __m512d v = loadLanes(j.slices[k], _mm256_maskz_mov_epi32(in, idx));
                 __mmask8 take = _mm512_mask_cmp_pd_mask(in, v, vlo, _CMP_GE_OQ);
                 take = _mm512_mask_cmp_pd_mask(take, v, vhi, _CMP_LE_OQ);
                 take = _mm512_mask_cmp_pd_mask(take, v, b, Desc ? _CMP_LT_OQ : _CMP_GT_OQ);

@@ -139,6 +139,39 @@ void SliceStack::makeHistogram()
     histogramReady = true;
 }
 
+void SliceStack::makeBricks()
+{
+    bricksX = (width + kBrick - 1) / kBrick;
+    bricksY = (height + kBrick - 1) / kBrick;
+    bricksZ = (count() + kBrick - 1) / kBrick;
+    const std::size_t n = std::size_t(bricksX) * std::size_t(bricksY) * std::size_t(bricksZ);
+    brickMin.assign(n, HUGE_VAL);
+    brickMax.assign(n, -HUGE_VAL);
+    forEachOnAllCores(bricksZ, [&](int bz) {
+        const std::size_t plane = std::size_t(bz) * std::size_t(bricksX) * std::size_t(bricksY);
+        for (int k = bz * kBrick; k < std::min(count(), (bz + 1) * kBrick); ++k) {
+            const SliceData& s = slices[std::size_t(k)];
+            if (s.width != width || s.height != height || s.values.size() < std::size_t(width) * std::size_t(height)) {
+                const std::size_t end = plane + std::size_t(bricksX) * std::size_t(bricksY);
+                std::fill(brickMin.begin() + qsizetype(plane), brickMin.begin() + qsizetype(end), -HUGE_VAL);
+                std::fill(brickMax.begin() + qsizetype(plane), brickMax.begin() + qsizetype(end), HUGE_VAL);
+                break; // no slab of this brick is ever passed over
+            }
+            for (int y = 0; y < height; ++y) {
+                const double* row = s.row(y);
+                double* lo = &brickMin[plane + std::size_t(y / kBrick) * std::size_t(bricksX)];
+                double* hi = &brickMax[plane + std::size_t(y / kBrick) * std::size_t(bricksX)];
+                for (int x = 0; x < width; ++x) {
+                    const double v = row[x];
+                    // NaN fails both comparisons and stays out.
+                    lo[x / kBrick] = v < lo[x / kBrick] ? v : lo[x / kBrick];
+                    hi[x / kBrick] = v > hi[x / kBrick] ? v : hi[x / kBrick];
+                }
+            }
+        }
+    });
+}
+
 qint64 availableMemoryBytes()
 {
     QFile f(QStringLiteral("/proc/meminfo"));

@@ -46,7 +46,16 @@ struct SliceStack {
     double highestCount = 0.0;
     QImage histImage;             // bins x histImageHeight, RGB32
 
+    // Smallest and largest value (NaN left out) of each brick of
+    // kBrick x kBrick x kBrick voxels, x fastest; empty until makeBricks().
+    static constexpr int kBrick = 8;
+    int bricksX = 0, bricksY = 0, bricksZ = 0;
+    std::vector<double> brickMin, brickMax;
+
     int count() const { return int(slices.size()); }
+    // Lets the picture pass over bricks whose values all lie outside the
+    // threshold window.
+    void makeBricks();
     // Counts the finite values into bins centred on vmin + k * binWidth and
     // draws the bar picture.
     void makeHistogram();

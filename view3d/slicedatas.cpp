@@ -73,6 +73,7 @@ void SliceDatas::filesSelected(const QStringList& files)
         stack->vmin = stack->thresholdLow = vmin;
         stack->vmax = stack->thresholdHigh = vmax;
         stack->makeHistogram();
+        stack->makeBricks();
     }
     emit stackUpdated(SliceStackPtr(std::move(stack)));
     emit loadFilesFinished();

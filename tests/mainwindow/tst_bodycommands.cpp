@@ -112,6 +112,7 @@ private slots:
                               "auto_save_data_name ", "auto_save_data_tag \"E 7112\"", "auto_save_data_upper_limit 0.5",
                               "auto_save_data_lower_limit -0.125", "auto_save_data_offset \"1 2\"",
                               "auto_save_in_sub_folders 0", "auto_save_in_sub_folders_of_energy 1", "auto_save_data_tiff 1",
+                              "auto_save_skip_existing 1",
                               "## Additional Settings for CT-XAFS", "add_inf_show 1", "add_inf_VKR_standard 1",
                               "seq_exec_dir \"/x y/z\"", "seq_exec_file_pattern *.his",
                               "seq_exec_select_i0 \"" + i0Dir + "\" *.img", "seq_exec_keep_range_on_new_set 1"});

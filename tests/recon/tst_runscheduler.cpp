@@ -1,5 +1,6 @@
 #include "recon/runscheduler.h"
 
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -35,6 +36,13 @@ struct FakeHost : RunHost {
         panelOn = false;
     }
     ProcParams snapshot() override { return p; }
+    // Slices whose results are on disk, when results are saved at all.
+    std::optional<QSet<int>> saved;
+    QStringList missingResults(int slice) const override
+    {
+        return saved && !saved->contains(slice) ? QStringList{"f"} : QStringList();
+    }
+    bool savesResults() const override { return saved.has_value(); }
     // Band-wise loading: slices per band, and the band whose lines can't be read.
     int perBand = 0;
     int failingBand = -1;
@@ -57,7 +65,8 @@ class TstRunScheduler : public QObject
     Q_OBJECT
 
 private slots:
-    // Row: from to step threads workers engine; the steps; what each step
+    // Row: from to step threads workers engine [part=K/N] [saved=a,b] [skip]
+    // [check]; the steps; what each step
     // caused, step by step ("|"): style, start, progress, hand-outs (worker:slice),
     // slices counted (slice:done/total), stop, end (slices:back-projection seconds).
     void script_data()
@@ -88,11 +97,25 @@ private slots:
             << "busy start p0% w0:5 | 5:1/1 stop idle end1:0.5";
         QTest::newRow("panel") << "5 9 1 2 2 panel" << "calc pdone" << "busy start panel | stop idle end0:0";
         QTest::newRow("panel stopped") << "5 9 1 2 2 panel" << "calc calc pdone" << "busy start panel | stop idle panel-stop end0:0 |";
+        QTest::newRow("middle part") << "0 9 1 2 2 multi part=1/3" << "calc done0 done1 done0"
+            << "busy start p0% w0:3 w1:4 p33.3% | 3:1/3 w0:5 p66.6% | 4:2/3 p100.0% | 5:3/3 p100.0% stop idle end3:1.5";
+        QTest::newRow("empty part ends at once") << "4 5 1 2 2 multi part=0/3" << "calc" << "busy start p0% stop idle end0:0";
+        QTest::newRow("single slice belongs to part 0") << "5 9 1 2 2 single part=1/2" << "calc" << "busy start p0% stop idle end0:0";
+        QTest::newRow("skip saved slices") << "0 5 1 1 1 multi saved=0,1,3 skip" << "calc done0 done0 done0"
+            << "busy start p0% w0:2 p66.6% | 2:1/3 w0:4 p83.3% | 4:2/3 w0:5 p100.0% | 5:3/3 p100.0% stop idle end3:1.5";
+        QTest::newRow("saved but skip off") << "0 1 1 1 1 multi saved=0" << "calc done0 done0"
+            << "busy start p0% w0:0 p50.0% | 0:1/2 w0:1 p100.0% | 1:2/2 p100.0% stop idle end2:1";
+        QTest::newRow("all saved") << "0 2 1 2 2 multi saved=0,1,2 skip" << "calc" << "busy start p0% stop idle end0:0";
+        QTest::newRow("check lists, runs nothing") << "0 3 1 2 2 multi part=1/2 saved=3 check" << "calc"
+            << "miss2 busy start p0% stop idle end0:0";
         QTest::newRow("bands of 2: the next band once the last one is done") << "0 4 1 2 2 multi b2" << "calc done0 done1 done0 done1 done0"
             << "busy start p0% hold0,1 w0:0 w1:1 p20.0% | 0:1/5 p40.0% | 1:2/5 hold2,3 w0:2 w1:3 p60.0% | 2:3/5 p80.0%"
                " | 3:4/5 hold4 w0:4 p100.0% | 4:5/5 p100.0% stop idle end5:2.5";
         QTest::newRow("a band that can't be read stops the run") << "10 4 -2 2 2 multi b2f1" << "calc done1 done0"
             << "busy start p0% hold10,8 w0:10 w1:8 p25.0% | 8:1/4 p50.0% | 10:2/4 hold6,4 stop idle end2:1";
+        QTest::newRow("bands hold the part's slices still to do") << "0 9 1 1 1 multi part=1/2 saved=6 skip b2" << "calc done0 done0 done0 done0"
+            << "busy start p0% hold5,7 w0:5 p40.0% | 5:1/4 w0:7 p60.0% | 7:2/4 hold8,9 w0:8 p80.0% | 8:3/4 w0:9 p100.0%"
+               " | 9:4/4 p100.0% stop idle end4:2";
         QTest::newRow("one slice, its line only") << "5 9 1 2 2 single b3" << "calc done0"
             << "busy start p0% hold5 w0:5 | 5:1/1 stop idle end1:0.5";
         QTest::newRow("panel with nothing to do") << "5 9 1 2 2 empty-panel" << "calc" << "busy start panel stop idle end0:0";
@@ -116,15 +139,27 @@ private slots:
         host.p.useWorkers = !a[5].endsWith("panel");
         host.p.usePanel = !host.p.useWorkers;
         host.panelEndsAtOnce = a[5] == "empty-panel";
-        // "bN": bands of N slices; "bNfK": band K can't be read.
-        const QStringList band = a.value(6).mid(1).split('f');
-        host.perBand = band[0].toInt();
-        host.failingBand = band.size() > 1 ? band[1].toInt() : -1;
+        for (const QString& opt : a.mid(6)) {
+            if (opt.startsWith("part="))
+                s.setPart(*SlicePart::parse(opt.mid(5)));
+            else if (opt.startsWith("saved=")) {
+                for (const QString& n : opt.mid(6).split(','))
+                    (host.saved ? *host.saved : host.saved.emplace()).insert(n.toInt());
+            } else if (QRegularExpression("^b\\d").match(opt).hasMatch()) {
+                // "bN": bands of N slices; "bNfK": band K can't be read.
+                const QStringList band = opt.mid(1).split('f');
+                host.perBand = band[0].toInt();
+                host.failingBand = band.size() > 1 ? band[1].toInt() : -1;
+            }
+            host.p.skipExisting |= opt == "skip";
+            s.setCheckOnly(opt == "check" || s.checksOnly());
+        }
         QStringList& log = host.log;
         connect(&s, &RunScheduler::busyChanged, this, [&](bool b) { log << (b ? "busy" : "idle"); });
         connect(&s, &RunScheduler::started, this, [&] { log << "start"; });
         connect(&s, &RunScheduler::progress, this, [&](QString t) { log << "p" + t.remove(' '); });
         connect(&s, &RunScheduler::stopped, this, [&] { log << "stop"; });
+        connect(&s, &RunScheduler::missingFound, this, [&](int slice) { log << QStringLiteral("miss%1").arg(slice); });
         connect(&s, &RunScheduler::sliceCounted, this,
                 [&](int slice, int done, int total) { log << QStringLiteral("%1:%2/%3").arg(slice).arg(done).arg(total); });
         connect(&s, &RunScheduler::ended, this, [&](bool counted, int slices, double, double bp) {

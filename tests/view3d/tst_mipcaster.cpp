@@ -15,7 +15,9 @@
 
 namespace {
 
-SliceStackPtr randomStack(int sw, int sh, int ss, quint32 seed, double nanShare = 0.0)
+// hollow: outside the inscribed ellipsoid values below 1 (whole bricks lie
+// below the thresholds of the pictures), on one side some just above it.
+SliceStackPtr randomStack(int sw, int sh, int ss, quint32 seed, double nanShare = 0.0, bool hollow = false)
 {
     QRandomGenerator rng(seed);
     auto st = std::make_shared<SliceStack>();
@@ -25,11 +27,16 @@ SliceStackPtr randomStack(int sw, int sh, int ss, quint32 seed, double nanShare 
         SliceData s;
         s.width = sw;
         s.height = sh;
-        for (int i = 0; i < sw * sh; ++i)
-            s.values.push_back(rng.generateDouble() < nanShare ? std::nan("") : rng.generateDouble() * 10);
+        for (int i = 0; i < sw * sh; ++i) {
+            const double x = (i % sw + 0.5) / sw * 2 - 1, y = (i / sw + 0.5) / sh * 2 - 1, z = (k + 0.5) / ss * 2 - 1;
+            const double v = rng.generateDouble() < nanShare ? std::nan("") : rng.generateDouble() * 10;
+            const double outside = x > 0.3 ? v * 0.105 : v / 11; // barely visible, invisible
+            s.values.push_back(hollow && x * x + y * y + z * z > 0.5 ? outside : v);
+        }
         st->slices.push_back(s);
     }
     st->loaded = true;
+    st->makeBricks();
     return st;
 }
 
@@ -100,18 +107,33 @@ void TstMipCaster::sameAsReference_data()
     QTest::addColumn<bool>("inverted");
     QTest::addColumn<double>("scale");
     QTest::addColumn<Vec3>("shift");
+    QTest::addColumn<Vec3>("cutNormal"); // zero: the viewing direction
+    QTest::addColumn<bool>("hollow");
     const Vec3 centre{1.5, -2.25, 0.5};
-    QTest::newRow("identity") << Vec3{} << 0.0 << false << false << false << 0.9 << centre;
-    QTest::newRow("oblique, cut") << Vec3{1, 2, 0.5} << 35.0 << true << false << false << 0.9 << centre;
-    QTest::newRow("oblique, two sets, cut") << Vec3{-1, 0.3, 2} << 60.0 << true << true << false << 0.9 << centre;
-    QTest::newRow("steep, two sets") << Vec3{1, 1, 0} << 80.0 << false << true << false << 0.9 << centre;
-    QTest::newRow("inverted thresholds, cut") << Vec3{0.2, 1, 0.1} << 20.0 << true << true << true << 0.9 << centre;
-    QTest::newRow("edge on: frames only") << Vec3{1, 0, 0} << 90.0 << false << true << false << 0.9 << centre;
+    QTest::newRow("identity") << Vec3{} << 0.0 << false << false << false << 0.9 << centre << Vec3{} << false;
+    QTest::newRow("oblique, cut") << Vec3{1, 2, 0.5} << 35.0 << true << false << false << 0.9 << centre << Vec3{} << false;
+    QTest::newRow("oblique, two sets, cut") << Vec3{-1, 0.3, 2} << 60.0 << true << true << false << 0.9 << centre << Vec3{} << false;
+    QTest::newRow("steep, two sets") << Vec3{1, 1, 0} << 80.0 << false << true << false << 0.9 << centre << Vec3{} << false;
+    QTest::newRow("inverted thresholds, cut") << Vec3{0.2, 1, 0.1} << 20.0 << true << true << true << 0.9 << centre << Vec3{} << false;
+    QTest::newRow("edge on: frames only") << Vec3{1, 0, 0} << 90.0 << false << true << false << 0.9 << centre << Vec3{} << false;
     // Many rays per voxel: the rays are cast in many groups, some of them
     // only partly over the stack, some leaving it through its sides.
     QTest::newRow("zoomed in, off centre, cut") << Vec3{1, -2, 0.7} << 50.0 << true << true << false << 0.12
-                                                << Vec3{-9, 4, 3};
-    QTest::newRow("zoomed in, steep") << Vec3{0.3, 1, 0} << 75.0 << false << true << true << 0.2 << Vec3{};
+                                                << Vec3{-9, 4, 3} << Vec3{} << false;
+    // The cut plane facing away from the viewer, and lying along the view:
+    // the slices that skip the cut's test sit at the other end of the rays, or nowhere.
+    QTest::newRow("cut facing away") << Vec3{1, 2, 0.5} << 35.0 << true << true << false << 0.9 << centre
+                                     << Vec3{0.3, -0.2, -1} << false;
+    QTest::newRow("cut along the view") << Vec3{0, 0, 1} << 20.0 << true << true << false << 0.9 << centre
+                                        << Vec3{0.6, 0.8, 0} << false;
+    // Bricks of the first set hold no visible value: the rays pass over them.
+    QTest::newRow("hollow, oblique, cut") << Vec3{1, 2, 0.5} << 35.0 << true << true << false << 0.9 << centre << Vec3{}
+                                          << true;
+    QTest::newRow("hollow, steep, inverted") << Vec3{1, 1, 0} << 80.0 << false << true << true << 0.9 << centre
+                                             << Vec3{} << true;
+    QTest::newRow("hollow, zoomed in, cut facing away") << Vec3{1, -2, 0.7} << 50.0 << true << false << false << 0.12
+                                                        << Vec3{-9, 4, 3} << Vec3{0.3, -0.2, -1} << true;
+    QTest::newRow("zoomed in, steep") << Vec3{0.3, 1, 0} << 75.0 << false << true << true << 0.2 << Vec3{} << Vec3{} << false;
 }
 
 void TstMipCaster::sameAsReference()
@@ -123,18 +145,20 @@ void TstMipCaster::sameAsReference()
     QFETCH(bool, inverted);
     QFETCH(double, scale);
     QFETCH(Vec3, shift);
+    QFETCH(Vec3, cutNormal);
+    QFETCH(bool, hollow);
     MipCaster mc;
     mc.width = scale < 0.5 ? 210 : 45;
     mc.height = scale < 0.5 ? 170 : 38;
     mc.view.turnAbout(axis, degrees);
     mc.view.scale = scale;
     mc.view.shift = shift;
-    MipSet a = plainSet(randomStack(30, 24, 20, 1), inverted ? 9 : 1, inverted ? 1 : 9);
+    MipSet a = plainSet(randomStack(30, 24, 20, 1, 0.0, hollow), inverted ? 9 : 1, inverted ? 1 : 9);
     MipSet b = plainSet(randomStack(16, 20, 12, 2, 0.05), 2, 11);
     for (MipSet* s : {&a, &b}) {
         s->showFrame = true;
         s->showCSection = cut;
-        s->csNormal = mc.view.nz;
+        s->csNormal = cutNormal == Vec3{} ? mc.view.nz : cutNormal;
         s->slider = 15;
     }
     b.alpha = 128;

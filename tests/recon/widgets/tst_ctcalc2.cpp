@@ -113,8 +113,8 @@ private slots:
         rig.params = ctrl.procParams(false, true);
         QVERIFY(rig.run(47.25, 4, rotAxIsV));
         QVERIFY(rig.worker.hasResult());
-        const std::vector<double>& a = panel.engine().result();
-        const std::vector<double>& b = rig.worker.engine().result();
+        const auto& a = panel.engine().result();
+        const auto& b = rig.worker.engine().result();
         QVERIFY(rig.worker.engine().max() > 0.0); // a real slice, not two empty grids
         QVERIFY(a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
     }

@@ -2,14 +2,6 @@
 
 XafsBatch::XafsBatch(QObject* parent) : QObject(parent) {}
 
-void XafsBatch::emitStage(const QString& msg)
-{
-    const qlonglong ms = clock.elapsed();
-    const qlonglong dEt = ms - previousMs;
-    previousMs = ms;
-    emit stage(msg, dEt);
-}
-
 void XafsBatch::start()
 {
     if (isRunning()) {
@@ -17,8 +9,7 @@ void XafsBatch::start()
         return;
     }
     now = Stage::Loading;
-    clock.start();
-    previousMs = 0;
+    clock.restart();
     emit starting();
     emitStage(tr("Data Loading"));
     emit setFirstImageSet();

@@ -7,6 +7,26 @@
 #include <QObject>
 #include <QString>
 
+// Times the stage messages of a sequential run: each message carries the
+// milliseconds since the previous one. The driver and the main window keep
+// one each.
+class StageClock
+{
+public:
+    void restart() { clock.start(), previousMs = 0; }
+    qlonglong elapsedMs() const { return clock.elapsed(); }
+    qlonglong sincePrevious()
+    {
+        const qlonglong ms = clock.elapsed(), d = ms - previousMs;
+        previousMs = ms;
+        return d;
+    }
+
+private:
+    QElapsedTimer clock;
+    qlonglong previousMs = 0;
+};
+
 class XafsBatch : public QObject
 {
     Q_OBJECT
@@ -38,9 +58,8 @@ public slots:
     void finish();
 
 private:
-    void emitStage(const QString& msg);
+    void emitStage(const QString& msg) { emit stage(msg, clock.sincePrevious()); }
 
     Stage now = Stage::Idle;
-    QElapsedTimer clock;
-    qlonglong previousMs = 0;
+    StageClock clock;
 };

@@ -8,6 +8,7 @@
 #include "app/widgets/filedialog.h"
 #include "control/batchcmd.h"
 #include "control/settingtable.h"
+#include "control/xafsbatch.h"
 #include "display/mousec.h"
 #include "recon/procparams.h"
 #include "recon/runscheduler.h"
@@ -54,7 +55,6 @@ class SelectDataFiles;
 class Sinogram;
 class TesselaCtrl;
 class TesselaLink;
-class XafsBatch;
 
 namespace Ui {
 class Body;
@@ -370,8 +370,7 @@ private:
 
     // Sequential execution: the clock of the stage messages, and the set
     // whose run is reported on the console when it ends.
-    QElapsedTimer stageClock;
-    qlonglong stagePrevMs = 0;
+    StageClock stageClock;
     bool seqRunning = false;
     int reportSet = -1;
     int reportSets = 0;

@@ -29,7 +29,7 @@ SelectDataDir* Body::dataDirPanel() const
 
 void Body::startSeqThread()
 {
-    stageClock.start();
+    stageClock.restart();
     xafsBatchThread = new QThread;
     xafsBatchThread->setObjectName(QStringLiteral("XafsBatch"));
     xafsBatch->moveToThread(xafsBatchThread);
@@ -77,10 +77,7 @@ void Body::startSeqThread()
 
 void Body::emitStage(const QString& msg)
 {
-    const qlonglong ms = stageClock.elapsed();
-    const qlonglong dEt = ms - stagePrevMs;
-    stagePrevMs = ms;
-    emit stage(msg, dEt);
+    emit stage(msg, stageClock.sincePrevious());
 }
 
 void Body::setFirstImageSet()
@@ -99,7 +96,6 @@ void Body::startingSeqCalc()
 {
     seqRunning = true;
     stageClock.restart();
-    stagePrevMs = 0;
     ui->SeqCalc->setStyleSheet(runningStyle);
 }
 
@@ -113,7 +109,7 @@ void Body::noticedStage(QString msg, qlonglong dEt)
 {
     ui->ProgressMsg->setText(msg);
     ui->DeltaET->setText(QString::number(double(dEt / 100) / 10.0, 'f', 1));
-    ui->TotalET->setText(QString::number(stageClock.elapsed() / 1000));
+    ui->TotalET->setText(QString::number(stageClock.elapsedMs() / 1000));
 }
 
 void Body::beforeSetLoad()

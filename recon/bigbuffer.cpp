@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 void* bigAlloc(std::size_t bytes)
 {
@@ -45,4 +46,33 @@ void adviseHugePages(void* p, std::size_t bytes)
     const std::uintptr_t end = (start + bytes) & ~(kHugePage - 1);
     if (end > first)
         madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+}
+
+PageBytes::~PageBytes()
+{
+    bigFree(bytes, room);
+}
+
+char* PageBytes::reserve(std::size_t n)
+{
+    const std::size_t pages = n / kPage + (n % kPage != 0 || n == 0);
+    if (pages > std::size_t(-1) / kPage)
+        return nullptr;
+    const std::size_t want = pages * kPage;
+    if (want <= room)
+        return bytes;
+    bigFree(bytes, room);
+    // Below a huge page bigAlloc takes the heap's alignment, too little here.
+    bytes = static_cast<char*>(want >= kHugePage ? bigAlloc(want) : std::aligned_alloc(kPage, want));
+    room = bytes ? want : 0;
+    length = 0;
+    return bytes;
+}
+
+void PageBytes::setSize(std::size_t n)
+{
+    length = n < room ? n : room;
+    const std::size_t end = (length + kPage - 1) / kPage * kPage;
+    if (end > length)
+        std::memset(bytes + length, 0, end - length);
 }

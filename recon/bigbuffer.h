@@ -43,3 +43,34 @@ struct BigAllocator {
 
 template <class T>
 using BigVector = std::vector<T, BigAllocator<T>>;
+
+// A result file's bytes in memory that can go to the disk without passing
+// through the page cache: page-aligned, whole pages, zero behind the content
+// to the end of its last page. A worker keeps one and refills it slice after
+// slice, so that its pages are faulted in once.
+class PageBytes
+{
+public:
+    static constexpr std::size_t kPage = 4096;
+
+    PageBytes() = default;
+    ~PageBytes();
+    PageBytes(const PageBytes&) = delete;
+    PageBytes& operator=(const PageBytes&) = delete;
+
+    // At least n writable bytes; the content is not kept when it has to
+    // grow. Null when memory runs out.
+    char* reserve(std::size_t n);
+    // The first n reserved bytes are the content.
+    void setSize(std::size_t n);
+
+    const char* data() const { return bytes; }
+    std::size_t size() const { return length; }
+    // Whole pages from data().
+    std::size_t capacity() const { return room; }
+
+private:
+    char* bytes = nullptr;
+    std::size_t room = 0;
+    std::size_t length = 0;
+};

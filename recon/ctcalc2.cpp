@@ -107,7 +107,7 @@ void CtCalc2::saveData()
     // builder then lets go of in turn).
     std::size_t pick = nextText;
     for (std::size_t i = 0; i < dataTexts.size(); ++i)
-        if (dataTexts[i].capacity() > 0 && dataTexts[i].isDetached())
+        if (dataTexts[i] && dataTexts[i]->capacity() > 0 && pagesFree(dataTexts[i]))
             pick = i;
     nextText = (pick + 1) % dataTexts.size();
     SavingData* d = makeSavingData(saveDat, curSlice, m, r, l, &dataTexts[pick]);

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <atomic>
+#include <memory>
 
 class CtCalc2Ui;
 class ImgDatas;
@@ -111,6 +112,6 @@ private:
     // has written and dropped them: warm memory is several times faster to
     // fill than fresh pages. Two, because with several workers the saver is
     // often still writing the previous slice's text when the next is built.
-    std::array<QByteArray, 2> dataTexts;
+    std::array<std::shared_ptr<PageBytes>, 2> dataTexts;
     std::size_t nextText = 0;
 };

@@ -342,18 +342,17 @@ QByteArray buildCtImgDataText(const MatrixView& result, const DataRegion& region
     return text;
 }
 
-bool buildCtImgDataText(const MatrixView& result, const DataRegion& g, const DataLimits& lim, QByteArray* out)
+namespace {
+
+// Writes the file text into the memory room(bound) gives for the longest
+// text the region can take; its length, or -1 (with one diagnostic line)
+// where the region is refused or room gives nothing.
+template <class Room>
+std::int64_t writeDataText(const MatrixView& result, const DataRegion& g, const DataLimits& lim, Room room)
 {
-    // Memory another thread still reads is let go, never written or copied.
-    if (!out->isDetached())
-        *out = QByteArray();
-    // Pairs with the release of the last other copy on the saver thread.
-    std::atomic_thread_fence(std::memory_order_acquire);
-    out->truncate(0); // keeps the capacity
     if (!regionUsable(g)) {
         qDebug().noquote() << QStringLiteral("Data region not usable : %1 %2 %3 %4").arg(g.x0).arg(g.z0).arg(g.x1).arg(g.z1);
-        out->clear();
-        return false;
+        return -1;
     }
     const std::int64_t xs = std::int64_t(std::trunc(g.x0));
     const std::int64_t zs = std::int64_t(std::trunc(g.z0));
@@ -363,20 +362,18 @@ bool buildCtImgDataText(const MatrixView& result, const DataRegion& g, const Dat
         nx = nz = 0;
     if (nx > 0 && nz > kMaxDataLines / nx) {
         qDebug().noquote() << QStringLiteral("Data region too large : %1 x %2 pixels").arg(nx).arg(nz);
-        out->clear();
-        return false;
+        return -1;
     }
 
     const QByteArray header = headerText(g);
     const int xLen = nx > 0 ? std::max(intTextLength(xs), intTextLength(xs + nx - 1)) : 0;
     const int zLen = nz > 0 ? std::max(intTextLength(zs), intTextLength(zs + nz - 1)) : 0;
     const std::int64_t lineMax = xLen + 1 + zLen + 1 + kDouble6MaxChars + 1;
-    QByteArray& text = *out;
-    const qsizetype had = text.capacity();
-    text.resize(qsizetype(header.size() + nx * nz * lineMax + 2 * kSlot));
-    if (text.capacity() > had)
-        adviseHugePages(text.data(), std::size_t(text.size()));
-    char* const begin = text.data();
+    char* const begin = room(std::size_t(header.size() + nx * nz * lineMax + 2 * kSlot));
+    if (!begin) {
+        qDebug().noquote() << QStringLiteral("No memory for the data text : %1 x %2 pixels").arg(nx).arg(nz);
+        return -1;
+    }
     std::memcpy(begin, header.constData(), std::size_t(header.size()));
     char* p = begin + header.size();
 
@@ -429,8 +426,39 @@ bool buildCtImgDataText(const MatrixView& result, const DataRegion& g, const Dat
             *p++ = '\n';
         }
     }
-    text.resize(p - begin);
+    return p - begin;
+}
+
+} // namespace
+
+bool buildCtImgDataText(const MatrixView& result, const DataRegion& g, const DataLimits& lim, QByteArray* out)
+{
+    // Memory another thread still reads is let go, never written or copied.
+    if (!out->isDetached())
+        *out = QByteArray();
+    // Pairs with the release of the last other copy on the saver thread.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    out->truncate(0); // keeps the capacity
+    const std::int64_t n = writeDataText(result, g, lim, [out](std::size_t bound) {
+        const qsizetype had = out->capacity();
+        out->resize(qsizetype(bound));
+        if (out->capacity() > had)
+            adviseHugePages(out->data(), bound);
+        return out->data();
+    });
+    if (n < 0) {
+        out->clear();
+        return false;
+    }
+    out->resize(qsizetype(n));
     return true;
+}
+
+bool buildCtImgDataText(const MatrixView& result, const DataRegion& g, const DataLimits& lim, PageBytes* out)
+{
+    const std::int64_t n = writeDataText(result, g, lim, [out](std::size_t bound) { return out->reserve(bound); });
+    out->setSize(n < 0 ? 0 : std::size_t(n));
+    return n >= 0;
 }
 
 // ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <vector>
 
+class PageBytes;
 class QIODevice;
 
 // A row-major matrix of doubles owned elsewhere: row index z, column index x.
@@ -66,6 +67,10 @@ QByteArray buildCtImgDataText(const MatrixView& result, const DataRegion& region
 // to fill than fresh pages). False, with *text empty, where the above is empty.
 bool buildCtImgDataText(const MatrixView& result, const DataRegion& region, const DataLimits& limits,
                         QByteArray* text);
+// The same into page memory, for writing without the page cache. The caller
+// makes sure no other thread reads *text meanwhile.
+bool buildCtImgDataText(const MatrixView& result, const DataRegion& region, const DataLimits& limits,
+                        PageBytes* text);
 
 // Readers. name is used in diagnostics only. A file that is not of the
 // format (wrong first line) fails without a message, so that callers can

@@ -48,7 +48,7 @@ QStringList DataSaver::targetDirs(const SavingRecord& r, bool inSubFolders, bool
     return dirs;
 }
 
-void DataSaver::writeFiles(const SavingRecord& r, const QString& ext, const std::function<bool(QIODevice&)>& fill)
+void DataSaver::writeFiles(const SavingRecord& r, const QString& ext, const char* bytes, std::size_t size, std::size_t room)
 {
     const QString name = r.fileName(ext);
     for (const QString& dir : targetDirs(r, inSub, subOfEnergy, subOfSlice)) {
@@ -58,7 +58,7 @@ void DataSaver::writeFiles(const SavingRecord& r, const QString& ext, const std:
             ++failed;
             continue;
         }
-        const WriteFault fault = writeWholeFile(path, fill);
+        const WriteFault fault = writeWholeBytes(path, bytes, size, room);
         if (fault == WriteFault::None) {
             ++written;
             continue;
@@ -84,8 +84,7 @@ void DataSaver::saveData(SavingData* data)
 {
     if (!data)
         return;
-    const QByteArray& bytes = data->data;
-    writeFiles(*data, data->ext, [&bytes](QIODevice& dev) { return dev.write(bytes) == bytes.size(); });
+    writeFiles(*data, data->ext, data->bytes(), data->byteCount(), data->room());
     // The viewer link waits for the data file; a TIFF comes after it.
     if (data->ext == QLatin1String("dat"))
         emit dataSaved(data->sliceNo.toInt());
@@ -95,8 +94,7 @@ void DataSaver::saveImg(SavingImg* img)
 {
     if (!img)
         return;
-    const QByteArray& bytes = img->png;
-    writeFiles(*img, QStringLiteral("png"), [&bytes](QIODevice& dev) { return dev.write(bytes) == bytes.size(); });
+    writeFiles(*img, QStringLiteral("png"), img->png.constData(), std::size_t(img->png.size()), std::size_t(img->png.size()));
 }
 
 void DataSaver::saveImgWDiscard(SavingImg* img)

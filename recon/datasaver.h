@@ -10,9 +10,7 @@
 #include <QStringList>
 
 #include <atomic>
-#include <functional>
-
-class QIODevice;
+#include <cstddef>
 
 class DataSaver : public QObject
 {
@@ -48,8 +46,9 @@ public slots:
     void saveImgWDiscard(SavingImg* img);
 
 private:
-    // Writes r's file of suffix ext into each of its folders through fill.
-    void writeFiles(const SavingRecord& r, const QString& ext, const std::function<bool(QIODevice&)>& fill);
+    // Writes r's file of suffix ext, size bytes (room readable), into each
+    // of its folders.
+    void writeFiles(const SavingRecord& r, const QString& ext, const char* bytes, std::size_t size, std::size_t room);
 
     bool inSub = true;
     bool subOfEnergy = false;

@@ -75,6 +75,29 @@ SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const Matr
     return d;
 }
 
+bool pagesFree(const std::shared_ptr<PageBytes>& buffer)
+{
+    if (buffer.use_count() != 1)
+        return false;
+    // Pairs with the release of the record's share on the saver thread.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return true;
+}
+
+SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const MatrixView& result,
+                           const DataRegion& region, const DataLimits& limits, std::shared_ptr<PageBytes>* textBuffer)
+{
+    std::shared_ptr<PageBytes>& pages = *textBuffer;
+    if (!pages || !pagesFree(pages))
+        pages = std::make_shared<PageBytes>();
+    if (!buildCtImgDataText(result, region, limits, pages.get()))
+        return nullptr;
+    auto* d = new SavingData;
+    fillBase(d, settings, sliceNo);
+    d->pages = pages;
+    return d;
+}
+
 SavingData* makeSavingTiff(const SaveSettings& settings, int sliceNo, const MatrixView& result, const DataRegion& region)
 {
     QByteArray bytes = buildFloatTiff(result, region);

@@ -2,12 +2,15 @@
 // goes and the finished bytes or image. The receiver owns and deletes them.
 #pragma once
 
+#include "recon/bigbuffer.h"
 #include "recon/ctimgdatafile.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QMetaType>
 #include <QString>
+
+#include <memory>
 
 struct SavingRecord {
     QString path;    // base directory
@@ -34,7 +37,15 @@ struct SavingRecord {
 // float TIFF of the same slice ("tif").
 struct SavingData : SavingRecord {
     QByteArray data;
+    // Where set, the bytes instead of data: a worker's page memory, refilled
+    // for a later slice once this record is gone.
+    std::shared_ptr<const PageBytes> pages;
     QString ext = QStringLiteral("dat");
+
+    const char* bytes() const { return pages ? pages->data() : data.constData(); }
+    std::size_t byteCount() const { return pages ? pages->size() : std::size_t(data.size()); }
+    // Readable bytes from bytes(), at least byteCount().
+    std::size_t room() const { return pages ? pages->capacity() : byteCount(); }
 };
 
 // A slice's result image as complete PNG bytes, encoded by the worker.
@@ -63,6 +74,14 @@ struct SaveSettings {
 // dropped the record its memory is filled again instead of fresh pages.
 SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const MatrixView& result,
                            const DataRegion& region, const DataLimits& limits, QByteArray* textBuffer = nullptr);
+// The same with the text in page memory the saver writes without the page
+// cache. *textBuffer is filled when no record holds it any more, else
+// replaced by a fresh one; it must not be null.
+SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const MatrixView& result,
+                           const DataRegion& region, const DataLimits& limits,
+                           std::shared_ptr<PageBytes>* textBuffer);
+// True when no record shares buffer any more, so that it may be refilled.
+bool pagesFree(const std::shared_ptr<PageBytes>& buffer);
 // The float TIFF of the region (see tiffslice.h); null where it is empty.
 SavingData* makeSavingTiff(const SaveSettings& settings, int sliceNo, const MatrixView& result, const DataRegion& region);
 // The PNG is encoded here, on the caller's thread, at zlib level pngLevel

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <functional>
 
 class QIODevice;
@@ -22,3 +23,15 @@ QString temporaryNameFor(const QString& path);
 // removed and an existing file under path is left as it was. No fsync: the
 // guarantee is against a process that dies, not against the machine.
 WriteFault writeWholeFile(const QString& path, const std::function<bool(QIODevice&)>& fill);
+
+// How writeWholeBytes put a file on the disk.
+enum class WriteWay { Plain, Direct };
+
+// Writes the size bytes at data to path, whole or not at all as above.
+// Large files whose bytes are page-aligned with room readable up to the end
+// of the last page bypass the page cache (O_DIRECT), which saves the kernel
+// copying them: the last page goes out whole and the file is cut back to
+// size. Where the file system refuses that (tmpfs), plain writes. *way, if
+// given, tells which was used.
+WriteFault writeWholeBytes(const QString& path, const char* data, std::size_t size, std::size_t room,
+                           WriteWay* way = nullptr);

@@ -13,7 +13,11 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+#include <memory>
 #include <sys/resource.h>
+#include <sys/vfs.h>
 #include <vector>
 
 // Stands in for a reconstruction worker: emits records the way it does.
@@ -112,14 +116,19 @@ private slots:
         const QString base = tmp.filePath("run");
         const int liveBefore = SavingRecord::live();
         const QImage img = greyImage(5, 3);
-        const double zeros[4] = {};
-        QByteArray buffer; // one worker's, reused for every slice
+        // Big enough for the writer's way past the page cache.
+        std::vector<double> grid(400 * 400);
+        for (std::size_t i = 0; i < grid.size(); ++i)
+            grid[i] = 0.001 * double(i % 977) - 0.3;
+        const MatrixView next{grid.data(), 400, 400};
+        const DataRegion nextRegion{3, 1, 400, 399};
+        std::shared_ptr<PageBytes> buffer; // one worker's, reused for every slice
         MessageCapture cap;
         withSaverThread(c.switches[0], c.switches[1], c.switches[2], [&](RecordSender& s) {
             emit s.saveDataWDiscard(makeSavingData({true, base, c.name, c.tag}, c.slice, {kMatrix, 2, 2}, kRegion, {}, &buffer));
             emit s.saveImgWDiscard(makeSavingImg({true, base, c.name, c.tag}, c.slice, img));
             // The next slice fills the buffer while the saver may still hold the last text.
-            emit s.saveDataWDiscard(makeSavingData({true, tmp.filePath("next"), "", "T"}, 1, {zeros, 2, 2}, kRegion, {}, &buffer));
+            emit s.saveDataWDiscard(makeSavingData({true, tmp.filePath("next"), "", "T"}, 1, next, nextRegion, {}, &buffer));
         });
         QStringList want;
         for (const QString& d : c.dirs)
@@ -130,6 +139,10 @@ private slots:
             QCOMPARE(fileBytes(base + "/" + d + c.stem + ".dat"), buildCtImgDataText({kMatrix, 2, 2}, kRegion, {}));
             QCOMPARE(fileBytes(base + "/" + d + c.stem + ".png"), encodePng(img)); // the worker's bytes, as they were
         }
+        const QStringList nextFiles = filesUnder(tmp.filePath("next"));
+        QCOMPARE(nextFiles.size(), c.dirs.size());
+        for (const QString& f : nextFiles)
+            QCOMPARE(fileBytes(tmp.filePath("next/" + f)), buildCtImgDataText(next, nextRegion, {}));
         QCOMPARE(cap.lines(), QStringList());
         QCOMPARE(SavingRecord::live(), liveBefore);
     }
@@ -236,6 +249,75 @@ private slots:
             QVERIFY(!QFileInfo::exists(dir));
         else
             QCOMPARE(fileBytes(path), QByteArray(fault.isEmpty() ? "new, first half\nsecond half\n" : "old\n"));
+        QCOMPARE(leftovers(tmp.path()), QStringList());
+    }
+
+    // Past the page cache or through it, the file holds exactly the bytes.
+    void wholeBytesEitherWay_data()
+    {
+        QTest::addColumn<QString>("where");    // "disk" (the build folder) or "tmpfs"
+        QTest::addColumn<qulonglong>("size");
+        QTest::addColumn<bool>("pageMemory");  // else a byte array (not page-aligned)
+        QTest::addColumn<qulonglong>("limit"); // file size limit, 0: none
+        QTest::addColumn<int>("way");          // -1: the write fails; 2: direct where the folder takes it
+        const qulonglong mib = 1 << 20;
+        QTest::newRow("disk, last page part-filled: direct, cut to size") << "disk" << 3 * mib + 5 << true << 0ull << int(WriteWay::Direct);
+        QTest::newRow("disk, whole pages: direct") << "disk" << 2 * mib << true << 0ull << int(WriteWay::Direct);
+        QTest::newRow("disk, byte array: plain") << "disk" << 3 * mib + 5 << false << 0ull << int(WriteWay::Plain);
+        QTest::newRow("disk, small file: plain") << "disk" << 1000ull << true << 0ull << int(WriteWay::Plain);
+        // Before Linux 6.6 tmpfs refuses O_DIRECT; later ones take it.
+        QTest::newRow("tmpfs: direct if taken, else plain") << "tmpfs" << 3 * mib + 5 << true << 0ull << 2;
+        QTest::newRow("disk, direct write fails half-way") << "disk" << 3 * mib + 5 << true << mib + 4096 << -1;
+        QTest::newRow("tmpfs, plain write fails half-way") << "tmpfs" << 3 * mib + 5 << true << mib + 100 << -1;
+    }
+    void wholeBytesEitherWay()
+    {
+        QFETCH(QString, where);
+        QFETCH(qulonglong, size);
+        QFETCH(bool, pageMemory);
+        QFETCH(qulonglong, limit);
+        QFETCH(int, way);
+        // The build folder is where a disk is most likely; tmpfs is what
+        // refuses O_DIRECT everywhere.
+        QTemporaryDir tmp(where == "disk" ? QDir::current().filePath("wholebytes-XXXXXX") : "/dev/shm/wholebytes-XXXXXX");
+        struct statfs fs{};
+        if (!tmp.isValid() || statfs(QFile::encodeName(tmp.path()).constData(), &fs) != 0)
+            QSKIP("no such folder here");
+        if ((fs.f_type == 0x01021994) != (where == "tmpfs"))
+            QSKIP("folder on another file system than the row is about");
+        if (way == 2) {
+            const int probe = ::open(QFile::encodeName(tmp.filePath("probe")).constData(), O_WRONLY | O_CREAT | O_DIRECT, 0600);
+            way = int(probe >= 0 ? WriteWay::Direct : WriteWay::Plain);
+            if (probe >= 0)
+                ::close(probe);
+            QFile::remove(tmp.filePath("probe"));
+        }
+        PageBytes pages;
+        QByteArray array(qsizetype(size), Qt::Uninitialized);
+        char* bytes = pageMemory ? pages.reserve(size) : array.data();
+        for (qulonglong i = 0; i < size; ++i)
+            bytes[i] = char('a' + (i * 7 + i / 4096) % 26);
+        if (pageMemory)
+            pages.setSize(size);
+        const QString path = tmp.filePath("r.dat");
+        QVERIFY(!writeTextFile(path, "old\n").isEmpty());
+
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        if (limit) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = before;
+            small.rlim_cur = limit;
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
+        WriteWay used = WriteWay(-1);
+        const WriteFault fault = writeWholeBytes(path, bytes, size, pageMemory ? pages.capacity() : size, &used);
+        setrlimit(RLIMIT_FSIZE, &before);
+
+        QCOMPARE(fault, way < 0 ? WriteFault::Write : WriteFault::None);
+        if (way >= 0)
+            QCOMPARE(int(used), way);
+        QCOMPARE(fileBytes(path), way < 0 ? QByteArray("old\n") : QByteArray::fromRawData(bytes, qsizetype(size)));
         QCOMPARE(leftovers(tmp.path()), QStringList());
     }
 };

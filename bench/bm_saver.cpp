@@ -12,6 +12,7 @@
 #include "recon/procparams.h"
 #include "recon/resimage.h"
 #include "recon/savingrecords.h"
+#include "recon/tiffslice.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -108,7 +109,7 @@ double wallSeconds()
 
 // First arg 0: data file and image; 1: with the float TIFF besides. Second
 // arg 1: the data text in page memory the saver writes past the page cache,
-// 0: in a plain byte array (written through the page cache).
+// 0: it and the TIFF in plain byte arrays (written through the page cache).
 void BM_SaverPerSlice(benchmark::State& state)
 {
     SliceFixture& f = slice();
@@ -128,7 +129,17 @@ void BM_SaverPerSlice(benchmark::State& state)
         // What the worker hands over: built on its thread, not the saver's.
         SavingData* d = pages ? makeSavingData(where, slices, f.view(), region, DataLimits(), &pageText)
                               : makeSavingData(where, slices, f.view(), region, DataLimits(), &text);
-        SavingData* t = tiff ? makeSavingTiff(where, slices, f.view(), region) : nullptr;
+        SavingData* t = nullptr;
+        if (tiff && pages) {
+            t = makeSavingTiff(where, slices, f.view(), region);
+        } else if (tiff) {
+            t = new SavingData;
+            t->path = where.path;
+            t->tag = where.tag;
+            t->sliceNo = SavingRecord::sliceText(slices);
+            t->data = buildFloatTiff(f.view(), region);
+            t->ext = QStringLiteral("tif");
+        }
         SavingImg* i = makeSavingImg(where, slices, f.image);
         state.ResumeTiming();
         const double t0 = threadCpuSeconds(), w0 = wallSeconds();

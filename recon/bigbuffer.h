@@ -64,6 +64,7 @@ public:
     // The first n reserved bytes are the content.
     void setSize(std::size_t n);
 
+    char* data() { return bytes; }
     const char* data() const { return bytes; }
     std::size_t size() const { return length; }
     // Whole pages from data().

@@ -103,23 +103,28 @@ void CtCalc2::saveData()
     const MatrixView m{fft.result().data(), fft.n(), fft.n()};
     const DataRegion r{region.x0, region.z0, region.x1, region.z1};
     const DataLimits l{params->upperLimit, params->lowerLimit, params->offset};
-    // A buffer the saver has let go of, else the older one (which the
-    // builder then lets go of in turn).
-    std::size_t pick = nextText;
-    for (std::size_t i = 0; i < dataTexts.size(); ++i)
-        if (dataTexts[i] && dataTexts[i]->capacity() > 0 && pagesFree(dataTexts[i]))
-            pick = i;
-    nextText = (pick + 1) % dataTexts.size();
-    SavingData* d = makeSavingData(saveDat, curSlice, m, r, l, &dataTexts[pick]);
+    SavingData* d = makeSavingData(saveDat, curSlice, m, r, l, freeBuffer(dataTexts));
     if (!d)
         return;
-    SavingData* t = saveDat.tiff ? makeSavingTiff(saveDat, curSlice, m, r) : nullptr;
+    SavingData* t = saveDat.tiff ? makeSavingTiff(saveDat, curSlice, m, r, freeBuffer(tiffs)) : nullptr;
     for (SavingData* rec : {d, t}) {
         if (rec && isSignalConnected(QMetaMethod::fromSignal(&CtCalc2::saveDataWDiscard)))
             emit saveDataWDiscard(rec);
         else
             delete rec;
     }
+}
+
+std::shared_ptr<PageBytes>* CtCalc2::freeBuffer(Buffers& set)
+{
+    // One the saver has let go of, else the older one (which the builder
+    // then replaces in turn).
+    std::size_t pick = set.next;
+    for (std::size_t i = 0; i < set.pages.size(); ++i)
+        if (set.pages[i] && set.pages[i]->capacity() > 0 && pagesFree(set.pages[i]))
+            pick = i;
+    set.next = (pick + 1) % set.pages.size();
+    return &set.pages[pick];
 }
 
 void CtCalc2::setSaveImage(bool f, QString path, QString name, QString tag)

@@ -108,10 +108,16 @@ private:
     SaveSettings saveImg;
     SaveSettings saveDat;
     int pngLevel = -1;
-    // Data texts of the last slices, filled again in place once the saver
-    // has written and dropped them: warm memory is several times faster to
-    // fill than fresh pages. Two, because with several workers the saver is
-    // often still writing the previous slice's text when the next is built.
-    std::array<std::shared_ptr<PageBytes>, 2> dataTexts;
-    std::size_t nextText = 0;
+    // Data texts and TIFFs of the last slices, filled again in place once
+    // the saver has written and dropped them: warm memory is several times
+    // faster to fill than fresh pages. Two each, because with several
+    // workers the saver is often still writing the previous slice's files
+    // when the next are built.
+    struct Buffers {
+        std::array<std::shared_ptr<PageBytes>, 2> pages;
+        std::size_t next = 0;
+    };
+    static std::shared_ptr<PageBytes>* freeBuffer(Buffers& set);
+    Buffers dataTexts;
+    Buffers tiffs;
 };

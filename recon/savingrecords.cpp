@@ -98,14 +98,18 @@ SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const Matr
     return d;
 }
 
-SavingData* makeSavingTiff(const SaveSettings& settings, int sliceNo, const MatrixView& result, const DataRegion& region)
+SavingData* makeSavingTiff(const SaveSettings& settings, int sliceNo, const MatrixView& result, const DataRegion& region,
+                           std::shared_ptr<PageBytes>* buffer)
 {
-    QByteArray bytes = buildFloatTiff(result, region);
-    if (bytes.isEmpty())
+    std::shared_ptr<PageBytes> fresh;
+    std::shared_ptr<PageBytes>& pages = buffer ? *buffer : fresh;
+    if (!pages || !pagesFree(pages))
+        pages = std::make_shared<PageBytes>();
+    if (!buildFloatTiff(result, region, pages.get()))
         return nullptr;
     auto* d = new SavingData;
     fillBase(d, settings, sliceNo);
-    d->data = std::move(bytes);
+    d->pages = pages;
     d->ext = QStringLiteral("tif");
     return d;
 }

@@ -82,8 +82,11 @@ SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const Matr
                            std::shared_ptr<PageBytes>* textBuffer);
 // True when no record shares buffer any more, so that it may be refilled.
 bool pagesFree(const std::shared_ptr<PageBytes>& buffer);
-// The float TIFF of the region (see tiffslice.h); null where it is empty.
-SavingData* makeSavingTiff(const SaveSettings& settings, int sliceNo, const MatrixView& result, const DataRegion& region);
+// The float TIFF of the region (see tiffslice.h) in page memory, kept in
+// *buffer like the text above (a fresh one each time without); null where
+// it is empty.
+SavingData* makeSavingTiff(const SaveSettings& settings, int sliceNo, const MatrixView& result, const DataRegion& region,
+                           std::shared_ptr<PageBytes>* buffer = nullptr);
 // The PNG is encoded here, on the caller's thread, at zlib level pngLevel
 // (anything outside 0 .. 9: the default); null when the image is null or
 // could not be encoded.

@@ -20,19 +20,20 @@ namespace {
 constexpr std::int64_t kMaxPixelBytes = (std::int64_t(1) << 32) - (1 << 20);
 constexpr double kMaxCoordinate = 1e15;
 
-// The file grows in memory; libtiff seeks back to patch offsets.
+// The file grows in page memory; libtiff seeks back to patch offsets.
 struct MemFile {
-    QByteArray bytes;
+    PageBytes* pages = nullptr;
+    std::int64_t size = 0;
     std::int64_t pos = 0;
 };
 
 tmsize_t memRead(thandle_t h, void* buf, tmsize_t n)
 {
     auto* f = static_cast<MemFile*>(h);
-    const std::int64_t avail = std::max<std::int64_t>(0, f->bytes.size() - f->pos);
+    const std::int64_t avail = std::max<std::int64_t>(0, f->size - f->pos);
     const std::int64_t k = std::min<std::int64_t>(n, avail);
     if (k > 0)
-        std::memcpy(buf, f->bytes.constData() + f->pos, std::size_t(k));
+        std::memcpy(buf, f->pages->data() + f->pos, std::size_t(k));
     f->pos += k;
     return tmsize_t(k);
 }
@@ -42,17 +43,27 @@ tmsize_t memWrite(thandle_t h, void* buf, tmsize_t n)
     auto* f = static_cast<MemFile*>(h);
     if (n < 0 || f->pos + n > kMaxPixelBytes + (1 << 20))
         return -1;
-    if (f->pos + n > f->bytes.size())
-        f->bytes.resize(qsizetype(f->pos + n));
-    std::memcpy(f->bytes.data() + f->pos, buf, std::size_t(n));
-    f->pos += n;
+    const std::int64_t end = f->pos + n;
+    if (std::size_t(end) > f->pages->capacity()) {
+        // Seldom: the reservation covers pixels and tags.
+        std::vector<char> kept(f->pages->data(), f->pages->data() + f->size);
+        if (!f->pages->reserve(std::size_t(end) * 2))
+            return -1;
+        std::memcpy(f->pages->data(), kept.data(), kept.size());
+    }
+    char* base = f->pages->data();
+    if (f->pos > f->size)
+        std::memset(base + f->size, 0, std::size_t(f->pos - f->size));
+    std::memcpy(base + f->pos, buf, std::size_t(n));
+    f->pos = end;
+    f->size = std::max(f->size, end);
     return n;
 }
 
 toff_t memSeek(thandle_t h, toff_t off, int whence)
 {
     auto* f = static_cast<MemFile*>(h);
-    std::int64_t base = whence == SEEK_CUR ? f->pos : whence == SEEK_END ? f->bytes.size() : 0;
+    std::int64_t base = whence == SEEK_CUR ? f->pos : whence == SEEK_END ? f->size : 0;
     const std::int64_t to = base + std::int64_t(off);
     if (to < 0)
         return toff_t(-1);
@@ -67,7 +78,7 @@ int memClose(thandle_t)
 
 toff_t memSize(thandle_t h)
 {
-    return toff_t(static_cast<MemFile*>(h)->bytes.size());
+    return toff_t(static_cast<MemFile*>(h)->size);
 }
 
 int memMap(thandle_t, void**, toff_t*)
@@ -95,12 +106,21 @@ int ignoreWarning(TIFF*, void*, const char*, const char*, va_list)
 
 } // namespace
 
-QByteArray buildFloatTiff(const MatrixView& result, const DataRegion& g)
+QByteArray buildFloatTiff(const MatrixView& result, const DataRegion& region)
 {
+    PageBytes pages;
+    if (!buildFloatTiff(result, region, &pages))
+        return {};
+    return QByteArray(pages.data(), qsizetype(pages.size()));
+}
+
+bool buildFloatTiff(const MatrixView& result, const DataRegion& g, PageBytes* out)
+{
+    out->setSize(0);
     for (double c : {g.x0, g.z0, g.x1, g.z1}) {
         if (!(std::fabs(c) <= kMaxCoordinate)) {
             qDebug().noquote() << QStringLiteral("TIFF region not usable : %1 %2 %3 %4").arg(g.x0).arg(g.z0).arg(g.x1).arg(g.z1);
-            return {};
+            return false;
         }
     }
     const std::int64_t xs = std::int64_t(std::trunc(g.x0));
@@ -110,12 +130,16 @@ QByteArray buildFloatTiff(const MatrixView& result, const DataRegion& g)
     // A TIFF has at least one pixel; an empty region has nothing to show.
     if (nx == 0 || nz == 0 || nx > UINT32_MAX / 4 || nz > kMaxPixelBytes / (4 * nx)) {
         qDebug().noquote() << QStringLiteral("TIFF region empty or too large : %1 x %2 pixels").arg(nx).arg(nz);
-        return {};
+        return false;
     }
 
     MemFile mem;
-    mem.bytes.reserve(qsizetype(nx * nz * 4 + 4096));
-    adviseHugePages(mem.bytes.data(), std::size_t(mem.bytes.capacity()));
+    mem.pages = out;
+    // Pixels, the strip tables (a strip per row at most) and the other tags.
+    if (!out->reserve(std::size_t(nx * nz * 4 + nz * 8 + 65536))) {
+        qDebug().noquote() << QStringLiteral("No memory for the TIFF of the slice : %1 x %2 pixels").arg(nx).arg(nz);
+        return false;
+    }
     QString error;
     TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(opts, keepFirstError, &error);
@@ -151,7 +175,8 @@ QByteArray buildFloatTiff(const MatrixView& result, const DataRegion& g)
     }
     if (!ok) {
         qDebug().noquote() << QStringLiteral("Can't make the TIFF of the slice : %1").arg(error);
-        return {};
+        return false;
     }
-    return mem.bytes;
+    out->setSize(std::size_t(mem.size));
+    return true;
 }

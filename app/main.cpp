@@ -6,6 +6,7 @@
 #include "app/startup.h"
 #include "mainwindow/body.h"
 #include "recon/runslices.h"
+#include "recon/widgets/sinogram.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -53,6 +54,7 @@ int main(int argc, char** argv)
     body->runScheduler()->setPart(*part);
     body->runScheduler()->setCheckOnly(plan.checkOnly);
     body->setBandWiseLoading(plan.noWindow);
+    body->sinogramPanel()->setCheckImageDrawn(!plan.noWindow);
     if (plan.loadBatch)
         body->batchLoad(plan.batchFile);
     // Nothing can close a window that is never shown: a window-less run ends

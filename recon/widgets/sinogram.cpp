@@ -180,6 +180,8 @@ bool Sinogram::checkImageValue(int k, int row, double* v) const
 
 void Sinogram::drawCheckImage()
 {
+    if (!checkImageDrawn)
+        return;
     ImgDispWPV* disp = ui->DispSinogram;
     const CheckImageGeom g = checkGeom(true);
     if (g.isEmpty()) {

@@ -56,6 +56,10 @@ public:
     // false outside the image.
     bool checkImageValue(int k, int row, double* v) const;
 
+    // Off in window-less runs: nobody sees the check image, and drawing it
+    // reads a line of every projection.
+    void setCheckImageDrawn(bool f) { checkImageDrawn = f; }
+
     bool alterStack() const;
     int yOffset() const;
     double guessParam() const;
@@ -104,6 +108,7 @@ private:
     const ImgDatas* set = nullptr;
     ProcCtrl* procCtrl = nullptr;
     HSgm sgm;
+    bool checkImageDrawn = true;
 
     // The CoR drag: where it started and what the values were then.
     bool dragging = false;

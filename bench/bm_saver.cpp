@@ -175,11 +175,13 @@ void BM_WorkerRecords(benchmark::State& state)
     SliceFixture& f = slice();
     const SaveSettings where{true, QStringLiteral("/nonexistent"), QString(), QStringLiteral("T"), true};
     const DataRegion region{0, 0, double(kGrid), double(kGrid)};
-    QByteArray text;
+    std::shared_ptr<PageBytes> text, tiffBytes;
     for (auto _ : state) {
         std::unique_ptr<SavingData> d(makeSavingData(where, 1, f.view(), region, DataLimits(), &text));
+        std::unique_ptr<SavingData> t(makeSavingTiff(where, 1, f.view(), region, &tiffBytes));
         std::unique_ptr<SavingImg> i(makeSavingImg(where, 1, f.image));
         benchmark::DoNotOptimize(d.get());
+        benchmark::DoNotOptimize(t.get());
         benchmark::DoNotOptimize(i.get());
     }
 }

@@ -30,8 +30,9 @@ class TstInterrupt : public QObject
     QString runBatch(const QString& out, int width, int threads, int tiff)
     {
         const QString phantom = QString("phantom%1").arg(width);
-        const int projections = width < 1024 ? 180 : 360;
-        if (!QFile::exists(dir.filePath(phantom)) && !writePhantomFiles(dir.filePath(phantom), width, 64, projections))
+        const bool made = QFile::exists(dir.filePath(phantom))
+                          || writePhantomFiles(dir.filePath(phantom), width, 64, width < 1024 ? 180 : 360);
+        if (!made)
             return QString();
         return writeTextFile(dir.filePath(out + ".bat"),
                              kRun.arg(phantom).arg(0.5 * (width - 1)).arg(threads).arg(tiff).arg(out));
@@ -51,8 +52,9 @@ class TstInterrupt : public QObject
             return console.count(" done: ") >= doneLines || p.state() == QProcess::NotRunning;
         }, 120000);
         // processId() is 0 once the program has ended, and kill(0) would hit this test's own group.
-        if (!reached || p.processId() <= 0 || ::kill(pid_t(p.processId()), signo) != 0 || !p.waitForFinished(60000))
+        if (!reached || p.processId() <= 0 || ::kill(pid_t(p.processId()), signo) != 0)
             return QByteArray();
+        p.waitForFinished(60000);
         *diagnostics = p.readAllStandardError();
         return console + p.readAllStandardOutput();
     }

@@ -59,10 +59,11 @@ private slots:
             for (const char* ext : {"dat", "tif"})
                 both << QString("out/%1/scan-E7112-%1.%2").arg(s, ext) << QString("out/E7112/scan-E7112-%1.%2").arg(s, ext);
         QTest::newRow("sequence file, folders of energy and slice, descending")
-            << Run{{}, "ct_rot_ax_is_h 0\nimages_load \"phantom\" *.his\ni0_load phantom/flat.img\nct_auto_exec 1\n"
-                       "ct_slice_from 20\nct_slice_to 10\nct_slice_step 5\nauto_save_in_sub_folders_of_energy 1\n"
-                       "auto_save_data 1\nauto_save_data_tiff 1\nauto_save_data_path out\nauto_save_data_name scan\n"
-                       "auto_save_data_tag E7112\ncalc_exec\n:stop\nct_cor 1\n",
+            << Run{{}, "ct_rot_ax_is_h 0\nimages_load \"phantom\" *.his\ni0_load phantom/flat.img\n"
+                       "ct_auto_exec 1\nct_slice_from 20\nct_slice_to 10\nct_slice_step 5\n"
+                       "auto_save_in_sub_folders_of_energy 1\nauto_save_data 1\nauto_save_data_tiff 1\n"
+                       "auto_save_data_path out\nauto_save_data_name scan\nauto_save_data_tag E7112\n"
+                       "calc_exec\n:stop\nct_cor 1\n",
                    kBatchArgs, {"Reconstruction run ended: 3 slices"}, both, 0, {}};
         // Not even root may create anything under /proc. The saver's lines and
         // the run's end line come from two threads, in either order.
@@ -73,9 +74,10 @@ private slots:
                    kBatchArgs, {"Can't create directory : /proc/self/out/00010 (-00010.png not saved)"}, {}, 5,
                    "Failed (status 5): 4 of 4 result files could not be written"};
         QTest::newRow("a load that finds no image, then a run")
-            << Run{{}, "images_load phantom *.none\nct_auto_exec 1\nauto_save_data 1\nauto_save_data_path out\ncalc_exec\n",
-                   kBatchArgs, {"No image loaded: the run reconstructs nothing", "Reconstruction run ended: "}, {}, 4,
-                   "Failed (status 4): reconstruction runs without images: 1; result files written: 0"};
+            << Run{{}, "images_load phantom *.none\nct_auto_exec 1\nauto_save_data 1\nauto_save_data_path out\n"
+                       "calc_exec\n",
+                   kBatchArgs, {"No image loaded: the run reconstructs nothing", "Reconstruction run ended: "},
+                   {}, 4, "Failed (status 4): reconstruction runs without images: 1; result files written: 0"};
     }
 
     void windowlessRun()

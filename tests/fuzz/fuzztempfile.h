@@ -21,6 +21,7 @@ inline QString fuzzInputFile(const char* target, const std::uint8_t* data, std::
 
 inline void fuzzQuiet()
 {
-    static const bool once = (qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {}), true);
+    static const bool once =
+        (qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {}), true);
     (void)once;
 }

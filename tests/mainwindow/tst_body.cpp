@@ -90,9 +90,9 @@ private slots:
         QTest::addColumn<LoaderRow>("r");
         const QStringList ab{"a.img:8x4", "b.img:8x4"};
         const QString noMismatch = "0*Mismatch image size";
-        QTest::newRow("second of another size")
-            << LoaderRow{{"a.img:8x4", "b.img:6x4", "c.img:8x4"}, "new", {"a.img", "c.img"},
-                         "1*Mismatch image size"};
+        QTest::newRow("others of another width or height")
+            << LoaderRow{{"a.img:8x4", "b.img:6x4", "c.img:8x6", "d.img:8x4"}, "new", {"a.img", "d.img"},
+                         "2*Mismatch image size"};
         QTest::newRow("sequence, then single")
             << LoaderRow{{"s.his:8x4:4", "e.img:8x4"}, "new",
                          {"s.his(0)", "s.his(1)", "s.his(2)", "s.his(3)", "e.img"}, noMismatch};

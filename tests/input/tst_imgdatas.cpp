@@ -4,6 +4,7 @@
 #include "input/imgdatatiff.h"
 #include "input/pixelformat.h"
 #include "input/xafsenergy.h"
+#include "tests/display/rowname.h"
 #include "tests/support/itexfixture.h"
 #include "tests/support/readerfixtures.h"
 #include "tests/support/testutil.h"
@@ -375,43 +376,32 @@ private slots:
         QCOMPARE(reader != nullptr, type != int(FileType::Unknown));
     }
 
-    void energyFromFileName_data()
+    // CT-XAFS sets: the energy a file name carries, and the entry nearest to an energy.
+    void energies()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<double>("energy");
-        QTest::newRow("eV with underscore point") << "/data/ct/scan-7112_5eV-0001.img" << 7112.5;
-        QTest::newRow("keV, any case") << "i0-7_1125KeV-0000.img" << 7.1125 * 1000;
-        QTest::newRow("integer, no unit") << "i0-8333-0000.his" << 8333.0;
-        QTest::newRow("only the second-to-last field counts") << "9000eV-scan-7000eV-01.img" << 7000.0;
-        QTest::newRow("dash in the directory") << "/beam-2024/E-7100eV/scan-0001.img" << 7100.0;
-        QTest::newRow("letters before the number") << "scan-E7112eV-0001.img" << 0.0;
-    }
-
-    void energyFromFileName()
-    {
-        QFETCH(QString, name);
-        QFETCH(double, energy);
-        QCOMPARE(::energyFromFileName(name), energy);
-    }
-
-    void nearestEnergyIndex_data()
-    {
-        QTest::addColumn<QVector<double>>("energies");
-        QTest::addColumn<double>("e");
-        QTest::addColumn<int>("index");
+        const struct { const char* row; QString name; double energy; } names[] = {
+            {"eV with underscore point", "/data/ct/scan-7112_5eV-0001.img", 7112.5},
+            {"keV, any case", "i0-7_1125KeV-0000.img", 7.1125 * 1000},
+            {"integer, no unit", "i0-8333-0000.his", 8333.0},
+            {"only the second-to-last field counts", "9000eV-scan-7000eV-01.img", 7000.0},
+            {"dash in the directory", "/beam-2024/E-7100eV/scan-0001.img", 7100.0},
+            {"letters before the number", "scan-E7112eV-0001.img", 0.0},
+        };
+        for (const auto& r : names) {
+            const RowName row{r.row};
+            QCOMPARE(energyFromFileName(r.name), r.energy);
+        }
         const QVector<double> three = {7100, 7110, 7120};
-        QTest::newRow("tie goes to the earlier entry") << three << 7115.0 << 1;
-        QTest::newRow("below all") << three << 5000.0 << 0;
-        QTest::newRow("unsorted list") << QVector<double>{7200, 7000, 7105, 7106} << 7104.0 << 2;
-        QTest::newRow("unreadable first entry") << QVector<double>{qQNaN(), 7000} << 7001.0 << 1;
-    }
-
-    void nearestEnergyIndex()
-    {
-        QFETCH(QVector<double>, energies);
-        QFETCH(double, e);
-        QFETCH(int, index);
-        QCOMPARE(::nearestEnergyIndex(energies, e), index);
+        const struct { const char* row; QVector<double> energies; double e; int index; } nearest[] = {
+            {"tie goes to the earlier entry", three, 7115.0, 1},
+            {"below all", three, 5000.0, 0},
+            {"unsorted list", {7200, 7000, 7105, 7106}, 7104.0, 2},
+            {"unreadable first entry", {qQNaN(), 7000}, 7001.0, 1},
+        };
+        for (const auto& r : nearest) {
+            const RowName row{r.row};
+            QCOMPARE(nearestEnergyIndex(r.energies, r.e), r.index);
+        }
     }
 
     void blocksNeverShared_data()

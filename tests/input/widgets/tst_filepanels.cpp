@@ -69,7 +69,8 @@ private slots:
         QTest::addColumn<QStringList>("patterns");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("one pattern, name order, case ignored, no directory")
-            << QStringList{"*.img"} << QStringList{"B.img", "proj-00000.img", "proj-00001.img", "proj-00002.img"};
+            << QStringList{"*.img"}
+            << QStringList{"a.img", "B.img", "proj-00000.img", "proj-00001.img", "proj-00002.img"};
         QTest::newRow("two patterns") << QStringList{"proj-*.img", "*.his"}
                                       << QStringList{"proj-00000.img", "proj-00001.img", "proj-00002.img", "seq.his"};
         QTest::newRow("nothing matches") << QStringList{"*.tif"} << QStringList();
@@ -80,7 +81,8 @@ private slots:
         QFETCH(QStringList, expected);
         QTemporaryDir tmp;
         QDir dir(tmp.path());
-        for (const char* name : {"proj-00002.img", "proj-00000.img", "notes.txt", "proj-00001.img", "seq.his", "B.img"})
+        for (const char* name :
+             {"proj-00002.img", "a.img", "proj-00000.img", "notes.txt", "proj-00001.img", "seq.his", "B.img"})
             QVERIFY(QFile(dir.filePath(name)).open(QIODevice::WriteOnly));
         QVERIFY(dir.mkdir("d.img"));
         SelectDataFiles p;

@@ -87,39 +87,31 @@ private slots:
         }
     }
 
-    void commentProperties_data()
-    {
-        QTest::addColumn<QByteArray>("comment");
-        QTest::addColumn<QSize>("size"); // empty: refused
-        QTest::addColumn<double>("exposure");
-        // The header frame is 16 x 16; the properties decide the size.
-        QTest::newRow("plain") << QByteArray("Prop_ImageWidth=8,Prop_ImageHeight=4,") << QSize(8, 4) << 1.0;
-        QTest::newRow("quoted areSource fallback")
-            << QByteArray("areSource=\"2,3,12,9\",Prop_ExposureTime1=0.5,") << QSize(10, 6) << 0.5;
-        QTest::newRow("later exposure wins")
-            << QByteArray("Prop_ImageWidth=8,Prop_ExposureTime1=0.1,Prop_ExposureTime2=0.2,Prop_ImageHeight=4,") << QSize(8, 4) << 0.2;
-        QTest::newRow("comma inside quotes does not split")
-            << QByteArray("Note=\"a,b\",Prop_ImageWidth=8,Prop_ImageHeight=4,") << QSize(8, 4) << 1.0;
-        QTest::newRow("last item without comma is ignored") << QByteArray("Prop_ImageWidth=8,Prop_ImageHeight=4") << QSize(0, 0) << 1.0;
-        QTest::newRow("width 2^32 + 8 reads 0, not 8")
-            << QByteArray("Prop_ImageWidth=4294967304,Prop_ImageHeight=4,") << QSize(0, 0) << 1.0;
-    }
-
+    // The header frame is 16 x 16; the comment's properties decide the size (empty: refused).
     void commentProperties()
     {
-        QFETCH(QByteArray, comment);
-        QFETCH(QSize, size);
-        QFETCH(double, exposure);
-        ItexFixture f = itexImage(16, 16, 2, QVector<double>(256, 3.0));
-        f.comment = comment;
+        const struct { const char* name; QByteArray comment; QSize size; double exposure; } rows[] = {
+            {"plain", "Prop_ImageWidth=8,Prop_ImageHeight=4,", {8, 4}, 1.0},
+            {"quoted areSource fallback", "areSource=\"2,3,12,9\",Prop_ExposureTime1=0.5,", {10, 6}, 0.5},
+            {"later exposure wins",
+             "Prop_ImageWidth=8,Prop_ExposureTime1=0.1,Prop_ExposureTime2=0.2,Prop_ImageHeight=4,", {8, 4}, 0.2},
+            {"comma inside quotes does not split", "Note=\"a,b\",Prop_ImageWidth=8,Prop_ImageHeight=4,", {8, 4}, 1.0},
+            {"last item without comma is ignored", "Prop_ImageWidth=8,Prop_ImageHeight=4", {0, 0}, 1.0},
+            {"width 2^32 + 8 reads 0, not 8", "Prop_ImageWidth=4294967304,Prop_ImageHeight=4,", {0, 0}, 1.0},
+        };
         const QString path = dir.filePath(QStringLiteral("props.img"));
-        QVERIFY(f.write(path));
-        ImgDataITEX d;
-        d.reset();
-        int w = -1, h = -1;
-        QCOMPARE(d.readProps(path, w, h), !size.isEmpty());
-        QCOMPARE(QSize(w, h), size);
-        QCOMPARE(d.exposureTime, exposure);
+        for (const auto& r : rows) {
+            const RowName row{r.name};
+            ItexFixture f = itexImage(16, 16, 2, QVector<double>(256, 3.0));
+            f.comment = r.comment;
+            QVERIFY(f.write(path));
+            ImgDataITEX d;
+            d.reset();
+            int w = -1, h = -1;
+            QCOMPARE(d.readProps(path, w, h), !r.size.isEmpty());
+            QCOMPARE(QSize(w, h), r.size);
+            QCOMPARE(d.exposureTime, r.exposure);
+        }
     }
 
     void brokenFilesRefused_data()

@@ -93,9 +93,10 @@ private slots:
         const struct { const char* name; QByteArray comment; QSize size; double exposure; } rows[] = {
             {"plain", "Prop_ImageWidth=8,Prop_ImageHeight=4,", {8, 4}, 1.0},
             {"quoted areSource fallback", "areSource=\"2,3,12,9\",Prop_ExposureTime1=0.5,", {10, 6}, 0.5},
-            {"later exposure wins",
-             "Prop_ImageWidth=8,Prop_ExposureTime1=0.1,Prop_ExposureTime2=0.2,Prop_ImageHeight=4,", {8, 4}, 0.2},
-            {"comma inside quotes does not split", "Note=\"a,b\",Prop_ImageWidth=8,Prop_ImageHeight=4,", {8, 4}, 1.0},
+            {"later exposure wins", "Prop_ImageWidth=8,Prop_ExposureTime1=0.1,Prop_ExposureTime2=0.2,"
+                                    "Prop_ImageHeight=4,", {8, 4}, 0.2},
+            {"comma inside quotes does not split", "Note=\"a,b\",Prop_ImageWidth=8,Prop_ImageHeight=4,", {8, 4},
+             1.0},
             {"last item without comma is ignored", "Prop_ImageWidth=8,Prop_ImageHeight=4", {0, 0}, 1.0},
             {"width 2^32 + 8 reads 0, not 8", "Prop_ImageWidth=4294967304,Prop_ImageHeight=4,", {0, 0}, 1.0},
         };

@@ -67,7 +67,8 @@ QByteArray mappingOf(const void* p)
         if (m.hasMatch()) {
             if (inside)
                 break;
-            inside = a >= m.captured(1).toULongLong(nullptr, 16) && a < m.captured(2).toULongLong(nullptr, 16);
+            inside = a >= m.captured(1).toULongLong(nullptr, 16)
+                     && a < m.captured(2).toULongLong(nullptr, 16);
         }
         if (inside)
             block += line + '\n';

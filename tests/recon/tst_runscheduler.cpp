@@ -267,7 +267,8 @@ private slots:
         QFETCH(QString, part);
         QFETCH(QString, expected);
         const QStringList a = setup.split(' ');
-        const std::optional<SliceRange> r = ::runSlices(runParams(a[0], a[1], a[2], a[3]), *SlicePart::parse(part));
+        const std::optional<SliceRange> r =
+            ::runSlices(runParams(a[0], a[1], a[2], a[3]), *SlicePart::parse(part));
         QCOMPARE(r ? QString("%1..%2/%3").arg(r->from).arg(r->to).arg(r->step) : QString("-"), expected);
     }
 

@@ -54,8 +54,10 @@ private slots:
         uint32_t w = 0, h = 0;
         uint16_t bits = 0, format = 0, spp = 0, compression = 0;
         QVERIFY(TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w) && TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h)
-                && TIFFGetField(t, TIFFTAG_BITSPERSAMPLE, &bits) && TIFFGetField(t, TIFFTAG_SAMPLEFORMAT, &format)
-                && TIFFGetField(t, TIFFTAG_SAMPLESPERPIXEL, &spp) && TIFFGetField(t, TIFFTAG_COMPRESSION, &compression));
+                && TIFFGetField(t, TIFFTAG_BITSPERSAMPLE, &bits)
+                && TIFFGetField(t, TIFFTAG_SAMPLEFORMAT, &format)
+                && TIFFGetField(t, TIFFTAG_SAMPLESPERPIXEL, &spp)
+                && TIFFGetField(t, TIFFTAG_COMPRESSION, &compression));
         QCOMPARE(QSize(int(w), int(h)), QSize(c.width, c.height));
         // One uncompressed 32-bit float per pixel.
         QCOMPARE(QList<int>({bits, format, spp, compression}),

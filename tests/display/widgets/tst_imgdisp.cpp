@@ -69,7 +69,8 @@ private slots:
         const QRectF whole(0, 0, 100, 100);
         // Range as the corners (rx0, ry0) and (rx1, ry1).
         const struct { const char* name; QString script; QRectF range; QPointF at; } rows[] = {
-            {"shift left pans", "p50,50s m60,45s r60,45s", QRectF(QPointF(-10, -5), QPointF(90, 95)), {60, 55}},
+            {"shift left pans", "p50,50s m60,45s r60,45s", QRectF(QPointF(-10, -5), QPointF(90, 95)),
+             {60, 55}},
             {"shift ctrl left does not pan", "p50,50sc m60,45sc r60,45sc", whole, {60, 55}},
             {"right: lower left to upper right flips y", "q20,80 m60,30 r60,30",
              QRectF(QPointF(20, 70), QPointF(60, 20)), {60, 70}},
@@ -108,8 +109,9 @@ private slots:
             const ChCoord* c = d.coord();
             const double cx = c->s2rx(r.at.x()), cy = c->s2ry(r.at.y());
             wheel(&d, r.at, r.angle);
-            QVERIFY(near(c->realX0(), -cx * r.factor.x() + cx) && near(c->realX1(), (100 - cx) * r.factor.x() + cx));
-            QVERIFY(near(c->realY0(), -cy * r.factor.y() + cy) && near(c->realY1(), (100 - cy) * r.factor.y() + cy));
+            const QPointF f = r.factor;
+            QVERIFY(near(c->realX0(), -cx * f.x() + cx) && near(c->realX1(), (100 - cx) * f.x() + cx));
+            QVERIFY(near(c->realY0(), -cy * f.y() + cy) && near(c->realY1(), (100 - cy) * f.y() + cy));
             d.coord()->setWheelZoom(false);
             const double x0 = c->realX0(), y0 = c->realY0();
             wheel(&d, r.at, r.angle);

@@ -15,6 +15,19 @@ static void makeTree(const QString& root, const QStringList& entries)
             QFAIL("can't make the test tree");
 }
 
+// A directory's sets: entry texts, tags, energies (NaN: unknown) and the I0
+// chosen from the window's I0 list (-1: kept).
+struct SetsRow {
+    bool vkr;
+    QStringList tree, texts, tags;
+    QVector<double> energies;
+    QList<int> i0;
+};
+// The driver's loads (each reconstructed, except a load the stop falls into).
+struct SeqRow { int sets, from, to, stopAtLoad; QStringList loads; };
+Q_DECLARE_METATYPE(SetsRow)
+Q_DECLARE_METATYPE(SeqRow)
+
 class TstSeqExec : public QObject
 {
     Q_OBJECT
@@ -22,48 +35,36 @@ class TstSeqExec : public QObject
 private slots:
     void findsSets_data()
     {
-        QTest::addColumn<bool>("vkr");
-        QTest::addColumn<QStringList>("tree");
-        QTest::addColumn<QStringList>("texts");
-        QTest::addColumn<QStringList>("tags");
-        QTest::addColumn<QVector<double>>("energies"); // NaN: unknown
-        QTest::addColumn<QList<int>>("i0"); // the I0 chosen from i0Files, -1: kept
-
+        QTest::addColumn<SetsRow>("r");
         QTest::newRow("standard naming groups by stem")
-            << true << QStringList{"a-7112.0eV-001.img", "a-7112.0eV-002.img", "a-7120.0eV-001.img"}
-            << QStringList{"1 : a (7112[eV], 2)", "2 :   (7120[eV], 1)"} << QStringList{"7112.0eV", "7120.0eV"}
-            << QVector<double>{7112, 7120} << QList<int>{1, 2};
+            << SetsRow{true, {"a-7112.0eV-001.img", "a-7112.0eV-002.img", "a-7120.0eV-001.img"},
+                       {"1 : a (7112[eV], 2)", "2 :   (7120[eV], 1)"}, {"7112.0eV", "7120.0eV"}, {7112, 7120},
+                       {1, 2}};
         QTest::newRow("keV, other names, no energy, pattern")
-            << true
-            << QStringList{"flat.img", "dark-1.img", "s-7_1125keV-1.img", "x-y-noenergy-1.img", "b-7200eV-1.his", "sub/"}
-            << QStringList{"1 : s (7.1125[keV], 1)", "2 : x-y (0[], 1)"} << QStringList{"7_1125keV", "noenergy"}
-            << QVector<double>{7.1125 * 1000, qQNaN()} << QList<int>{1, -1};
-        QTest::newRow("no matching files") << true << QStringList{"a-7100eV-1.his", "d/"} << QStringList()
-                                           << QStringList() << QVector<double>() << QList<int>();
+            << SetsRow{true,
+                       {"flat.img", "dark-1.img", "s-7_1125keV-1.img", "x-y-noenergy-1.img", "b-7200eV-1.his", "sub/"},
+                       {"1 : s (7.1125[keV], 1)", "2 : x-y (0[], 1)"}, {"7_1125keV", "noenergy"},
+                       {7.1125 * 1000, qQNaN()}, {1, -1}};
+        QTest::newRow("no matching files") << SetsRow{true, {"a-7100eV-1.his", "d/"}, {}, {}, {}, {}};
         QTest::newRow("sub-directories by name, files ignored")
-            << false << QStringList{"scanA/", "7120/", "7115/", "7112_5/", "z-7000eV-1.img"}
-            << QStringList{"1 : 7112_5", "2 : 7115", "3 : 7120", "4 : scanA"}
-            << QStringList{"7112_5", "7115", "7120", "scanA"} << QVector<double>{7112.5, 7115, 7120, qQNaN()}
-            << QList<int>{1, 1, 2, -1}; // 7115: a tie, the earlier entry
-        QTest::newRow("empty directory") << false << QStringList() << QStringList() << QStringList()
-                                         << QVector<double>() << QList<int>();
+            << SetsRow{false, {"scanA/", "7120/", "7115/", "7112_5/", "z-7000eV-1.img"},
+                       {"1 : 7112_5", "2 : 7115", "3 : 7120", "4 : scanA"},
+                       {"7112_5", "7115", "7120", "scanA"},
+                       {7112.5, 7115, 7120, qQNaN()}, {1, 1, 2, -1}}; // 7115: a tie, the earlier entry
+        QTest::newRow("empty directory") << SetsRow{false, {}, {}, {}, {}, {}};
     }
 
     void findsSets()
     {
-        QFETCH(bool, vkr);
-        QFETCH(QStringList, tree);
-        QFETCH(QStringList, texts);
-        QFETCH(QStringList, tags);
-        QFETCH(QVector<double>, energies);
-        QFETCH(QList<int>, i0);
+        QFETCH(SetsRow, r);
+        const QStringList& texts = r.texts;
         QVector<double> i0Energies; // as the window reads its I0 list
         for (const char* name : {"i0-7100eV-0.img", "i0-7110eV-0.img", "i0-7120eV-0.img", "i0-7_130keV-0.img"})
             i0Energies << energyFromFileName(QString::fromLatin1(name));
         QTemporaryDir dir;
-        makeTree(dir.path(), tree);
+        makeTree(dir.path(), r.tree);
         DataSetList list;
-        list.setIsVKRStandard(vkr);
+        list.setIsVKRStandard(r.vkr);
         QSignalSpy sets(&list, &DataSetList::newSets);
         list.aDirSelected(dir.path());
         QCOMPARE(sets.value(0).value(0).toInt(), int(texts.size()));
@@ -72,12 +73,12 @@ private slots:
         MessageCapture cap;
         for (int i = 0; i < texts.size(); ++i) {
             list.setCurrentIndex(i);
-            QCOMPARE(list.currentSetTag(), tags[i]);
-            QCOMPARE(list.currentEnergyKnown(), !std::isnan(energies[i]));
-            QCOMPARE(list.currentEnergy(), std::isnan(energies[i]) ? 0.0 : energies[i]);
-            QCOMPARE(list.nearestI0Index(i0Energies), i0[i]);
+            QCOMPARE(list.currentSetTag(), r.tags[i]);
+            QCOMPARE(list.currentEnergyKnown(), !std::isnan(r.energies[i]));
+            QCOMPARE(list.currentEnergy(), std::isnan(r.energies[i]) ? 0.0 : r.energies[i]);
+            QCOMPARE(list.nearestI0Index(i0Energies), r.i0[i]);
         }
-        QCOMPARE(cap.lines().size(), int(i0.count(-1)));
+        QCOMPARE(cap.lines().size(), int(r.i0.count(-1)));
     }
 
     // Stepping never selects; set() selects, or says at once that there is nothing.
@@ -126,32 +127,25 @@ private slots:
 
     void sequence_data()
     {
-        QTest::addColumn<int>("sets");
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("to");
-        QTest::addColumn<int>("stopAtLoad");
-        QTest::addColumn<QStringList>("loads"); // each reconstructed, except a load the stop falls into
-        QTest::newRow("From 2 To 3 of five") << 5 << 2 << 3 << -1 << QStringList{"E2", "E3"};
-        QTest::newRow("To beyond the list") << 5 << 4 << 9 << -1 << QStringList{"E4", "E5"};
-        QTest::newRow("From after To: one set") << 5 << 3 << 2 << -1 << QStringList{"E3"};
-        QTest::newRow("From beyond the list") << 5 << 6 << 7 << -1 << QStringList();
-        QTest::newRow("empty list") << 0 << 1 << 0 << -1 << QStringList();
-        QTest::newRow("stopped while loading") << 5 << 1 << 5 << 2 << QStringList{"E1", "E2"};
+        QTest::addColumn<SeqRow>("r");
+        QTest::newRow("From 2 To 3 of five") << SeqRow{5, 2, 3, -1, {"E2", "E3"}};
+        QTest::newRow("To beyond the list") << SeqRow{5, 4, 9, -1, {"E4", "E5"}};
+        QTest::newRow("From after To: one set") << SeqRow{5, 3, 2, -1, {"E3"}};
+        QTest::newRow("From beyond the list") << SeqRow{5, 6, 7, -1, {}};
+        QTest::newRow("empty list") << SeqRow{0, 1, 0, -1, {}};
+        QTest::newRow("stopped while loading") << SeqRow{5, 1, 5, 2, {"E1", "E2"}};
     }
 
     void sequence()
     {
-        QFETCH(int, sets);
-        QFETCH(int, from);
-        QFETCH(int, to);
-        QFETCH(int, stopAtLoad);
-        QFETCH(QStringList, loads);
+        QFETCH(SeqRow, r);
+        const int stopAtLoad = r.stopAtLoad;
         QTemporaryDir dir;
-        for (int k = 1; k <= sets; ++k)
+        for (int k = 1; k <= r.sets; ++k)
             makeTree(dir.path(), {QStringLiteral("E%1/").arg(k)});
         DataSetList list;
         list.aDirSelected(dir.path());
-        list.setRange(from, to);
+        list.setRange(r.from, r.to);
 
         // The main window's side as the driver sees it: loads and runs are
         // answered on a later turn of the event loop, as the loader and workers do.
@@ -193,11 +187,11 @@ private slots:
         QMetaObject::invokeMethod(driver, &XafsBatch::start);
         QTRY_COMPARE_WITH_TIMEOUT(finished, 1, 5000);
         QTest::qWait(50); // a late answer of a stopped run must change nothing
-        QCOMPARE(loaded, loads);
-        QCOMPARE(calcRuns, int(loads.size()) - (stopAtLoad > 0 ? 1 : 0));
+        QCOMPARE(loaded, r.loads);
+        QCOMPARE(calcRuns, int(r.loads.size()) - (stopAtLoad > 0 ? 1 : 0));
         QCOMPARE(finished, 1);
         QCOMPARE(messages.last(), QStringLiteral("Finished"));
-        if (from == 2 && to == 3)
+        if (r.from == 2 && r.to == 3)
             QCOMPARE(messages, (QStringList{"Data Loading", "Loading first Data Set", "Calculating", "Finished Calc.",
                                             "Loading next Data Set", "Calculating", "Finished Calc.",
                                             "Loading next Data Set", "Finished"}));

@@ -47,66 +47,51 @@ private slots:
         QCOMPARE(rel.patternArgs(), QStringList{"*.his"});
     }
 
-    void failedOpen()
-    {
-        const QString name = QStringLiteral("/nonexistent/dir/setup.txt");
-        MessageCapture capture;
-        SetupFileWriter w;
-        bool ok = true;
-        QVERIFY(!w.open(name) && !w.commit());
-        QVERIFY(readSetupFile(name, &ok).isEmpty() && !ok);
-        QCOMPARE(capture.lines(), QStringList(2, "can't open save setup file : " + name));
-    }
-
-    // A data file picked by mistake is refused, not read into memory.
-    void oversizedFilesRefused()
+    // A file that can't be opened, or a data file picked by mistake (refused, not read into memory).
+    void unreadableFiles()
     {
         QTemporaryDir dir;
-        const QString name = dir.filePath("huge.cfg");
-        QFile f(name);
+        const QString missing = QStringLiteral("/nonexistent/dir/setup.txt"), huge = dir.filePath("huge.cfg");
+        QFile f(huge);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(kMaxCommandFileBytes + 1));
         f.close();
         MessageCapture capture;
-        bool ok = true;
-        QVERIFY(readSetupFile(name, &ok).isEmpty() && !ok);
-        Batch batch;
-        batch.batchLoad(name);
-        QCOMPARE(capture.lines(), (QStringList{"Setup file too large : " + name, "Batch file too large " + name}));
-    }
-
-    void saveKeepsOldFileUntilCommit()
-    {
-        QTemporaryDir dir;
-        const QString name = dir.filePath(QStringLiteral("setup.txt"));
-        QVERIFY(!writeTextFile(name, "old setup\n").isEmpty());
-        // Neither writing nor dropping an uncommitted writer touches the old file.
-        for (const bool commit : {false, true}) {
-            SetupFileWriter w;
-            QVERIFY(w.open(name));
-            w.command(QStringLiteral("ct_cor"), {setupRealText(1.5)});
-            QCOMPARE(readSetupFile(name).value(0).name, QStringLiteral("old"));
-            if (commit)
-                QVERIFY(w.commit());
+        SetupFileWriter w;
+        QVERIFY(!w.open(missing) && !w.commit());
+        for (const QString& name : {missing, huge}) {
+            bool ok = true;
+            QVERIFY(readSetupFile(name, &ok).isEmpty() && !ok);
         }
-        QCOMPARE(readSetupFile(name).value(2).realArg(), 1.5);
+        Batch batch;
+        batch.batchLoad(huge);
+        const QString cantOpen = "can't open save setup file : " + missing;
+        QCOMPARE(capture.lines(), (QStringList{cantOpen, cantOpen, "Setup file too large : " + huge,
+                                               "Batch file too large " + huge}));
     }
 
-    // A disk that fills up half-way (here a file size limit) leaves the old setup.
-    void failedWriteKeepsOldFile()
+    // The old setup stays until a commit: neither writing nor dropping an uncommitted writer
+    // touches it, nor does a disk that fills up half-way (here a file size limit).
+    void oldFileKeptUntilCommit()
     {
         QTemporaryDir dir;
         const QString name = dir.filePath(QStringLiteral("setup.txt"));
         QVERIFY(!writeTextFile(name, "old setup\n").isEmpty());
+        MessageCapture capture;
+        {
+            SetupFileWriter dropped;
+            QVERIFY(dropped.open(name));
+            dropped.command(QStringLiteral("ct_cor"), {setupRealText(1.5)});
+        }
+        SetupFileWriter w;
+        QVERIFY(w.open(name));
+        for (int i = 0; i < 100; ++i)
+            w.command(QStringLiteral("ct_cor"), {setupRealText(i)});
+        QCOMPARE(readSetupFile(name).value(0).name, QStringLiteral("old"));
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit before{};
         getrlimit(RLIMIT_FSIZE, &before);
         rlimit small = before;
         small.rlim_cur = 256;
-        MessageCapture capture;
-        SetupFileWriter w;
-        QVERIFY(w.open(name));
-        for (int i = 0; i < 100; ++i)
-            w.command(QStringLiteral("ct_cor"), {setupRealText(i)});
         setrlimit(RLIMIT_FSIZE, &small);
         const bool committed = w.commit();
         setrlimit(RLIMIT_FSIZE, &before);
@@ -114,6 +99,11 @@ private slots:
         QCOMPARE(capture.lines(), QStringList("can't write save setup file : " + name));
         QCOMPARE(readSetupFile(name).value(0).name, QStringLiteral("old"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList("setup.txt"));
+        SetupFileWriter good;
+        QVERIFY(good.open(name));
+        good.command(QStringLiteral("ct_cor"), {setupRealText(1.5)});
+        QVERIFY(good.commit());
+        QCOMPARE(readSetupFile(name).value(2).realArg(), 1.5);
     }
 };
 

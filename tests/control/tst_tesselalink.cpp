@@ -3,48 +3,33 @@
 #include "control/linereader.h"
 #include "control/tesselactrl.h"
 #include "control/tesselalink.h"
+#include "tests/support/standinviewer.h"
 #include "tests/support/testutil.h"
 
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
 
-namespace {
-// Records every line it gets; when answering, reports busy and then free
-// with the request's name (lower case, as a sloppy peer might).
-struct Viewer : QObject {
-    Viewer()
-    {
-        server.listen(QHostAddress::LocalHost, 0);
-        connect(&server, &QTcpServer::newConnection, this, [this] {
-            peer = server.nextPendingConnection();
-            ++connections;
-            connect(peer, &QTcpSocket::readyRead, this, [this, s = peer.data()] { read(s); });
-        });
-    }
-    void say(const QByteArray& bytes) { peer->write(bytes), peer->flush(); }
-    void read(QTcpSocket* s)
-    {
-        while (s->canReadLine()) {
-            got << QString::fromLatin1(s->readLine()).chopped(1);
-            const QByteArray word = got.last().section(' ', 0, 0).toLatin1();
-            if (answer && (word.endsWith("_2DA") || word.startsWith("LOAD_")))
-                say("ISBUSY 1\nISBUSY 0 " + word.toLower() + "\n");
-        }
-    }
-    QTcpServer server;
-    QPointer<QTcpSocket> peer;
-    QStringList got;
-    bool answer = true;
-    int connections = 0;
+// Segments from the viewer: messages handed on, then the busy state, the
+// last finished request and how often the busy state changed.
+struct WireRow { QByteArrayList segments; int messages; bool busy; QString finished; int changes; };
+// layout 0 slice folders, 1 sub-folders, 2 flat; range: one slice, or first,
+// last, step; sent: %D is the data directory.
+struct DriveRow {
+    int layout;
+    QString dirName;
+    QStringList files;
+    bool with2dA;
+    QList<int> range;
+    QStringList sent;
+    QString complaint;
 };
-} // namespace
+Q_DECLARE_METATYPE(WireRow)
+Q_DECLARE_METATYPE(DriveRow)
 
 class TstTesselaLink : public QObject
 {
     Q_OBJECT
 
-    QScopedPointer<Viewer> viewer;
+    QScopedPointer<StandInViewer> viewer;
     QScopedPointer<TesselaLink> link;
     QScopedPointer<TesselaCtrl> ctrl;
 
@@ -63,7 +48,7 @@ class TstTesselaLink : public QObject
 private slots:
     void init()
     {
-        viewer.reset(new Viewer);
+        viewer.reset(new StandInViewer);
         link.reset(new TesselaLink(QStringLiteral("127.0.0.1"), viewer->server.serverPort()));
         ctrl.reset(new TesselaCtrl);
         ctrl->setLink(link.get());
@@ -104,46 +89,36 @@ private slots:
         QCOMPARE(log.count("Received line longer"), 1);
     }
 
-    // Segments from the viewer: messages handed on, then the busy state, the
-    // last finished request and how often the busy state changed.
     void overTheWire_data()
     {
-        QTest::addColumn<QByteArrayList>("segments");
-        QTest::addColumn<int>("messages");
-        QTest::addColumn<bool>("busy");
-        QTest::addColumn<QString>("finished");
-        QTest::addColumn<int>("changes");
+        QTest::addColumn<WireRow>("row");
         QTest::newRow("two lines in one segment")
-            << QByteArrayList{"isbusy 1\nISBUSY 0 load_i1_files\n"} << 2 << false << "LOAD_I1_FILES" << 2;
-        QTest::newRow("one line in two") << QByteArrayList{"ISBUSY", " 1\n"} << 1 << true << "" << 1;
-        QTest::newRow("busy forgets the request") << QByteArrayList{"ISBUSY 0 a\nISBUSY 1 b\n"} << 2 << true << "" << 1;
-        QTest::newRow("only 1 is busy") << QByteArrayList{"ISBUSY 2 x\n"} << 1 << false << "X" << 0;
+            << WireRow{{"isbusy 1\nISBUSY 0 load_i1_files\n"}, 2, false, "LOAD_I1_FILES", 2};
+        QTest::newRow("one line in two") << WireRow{{"ISBUSY", " 1\n"}, 1, true, "", 1};
+        QTest::newRow("busy forgets the request") << WireRow{{"ISBUSY 0 a\nISBUSY 1 b\n"}, 2, true, "", 1};
+        QTest::newRow("only 1 is busy") << WireRow{{"ISBUSY 2 x\n"}, 1, false, "X", 0};
         QTest::newRow("garbage ignored, empty line not handed on")
-            << QByteArrayList{"ISBUSY\ngarbage 1\nISBUSYX 1\n\xff\xfe\n\n\r\n"} << 5 << false << "" << 0;
-        QTest::newRow("flood, then a line") << QByteArrayList{QByteArray(3 << 20, 'x'), "\nISBUSY 1\n"} << 1
-                                            << true << "" << 1;
+            << WireRow{{"ISBUSY\ngarbage 1\nISBUSYX 1\n\xff\xfe\n\n\r\n"}, 5, false, "", 0};
+        QTest::newRow("flood, then a line")
+            << WireRow{{QByteArray(3 << 20, 'x'), "\nISBUSY 1\n"}, 1, true, "", 1};
     }
 
     void overTheWire()
     {
-        QFETCH(QByteArrayList, segments);
-        QFETCH(int, messages);
-        QFETCH(bool, busy);
-        QFETCH(QString, finished);
-        QFETCH(int, changes);
+        QFETCH(WireRow, row);
         MessageCapture log;
         QSignalSpy spy(link.get(), &TcpClient::receiveAnMsg);
         QSignalSpy changed(link.get(), &TesselaLink::changedIsBusy);
-        for (const QByteArray& s : segments) {
+        for (const QByteArray& s : row.segments) {
             viewer->say(s);
             QTest::qWait(50);
             QVERIFY(link->rxPending() <= LineReader::defaultMaxLine);
         }
-        QTRY_COMPARE(spy.count(), messages);
-        QCOMPARE(link->busy(), busy);
-        QCOMPARE(link->lastFinished(), finished);
-        QCOMPARE(changed.count(), changes);
-        QCOMPARE(log.count("Received line longer"), segments[0].size() > 1000 ? 1 : 0);
+        QTRY_COMPARE(spy.count(), row.messages);
+        QCOMPARE(link->busy(), row.busy);
+        QCOMPARE(link->lastFinished(), row.finished);
+        QCOMPARE(changed.count(), row.changes);
+        QCOMPARE(log.count("Received line longer"), row.segments[0].size() > 1000 ? 1 : 0);
     }
 
     void wireRequests_data()
@@ -175,66 +150,55 @@ private slots:
 
     void drive_data()
     {
-        QTest::addColumn<int>("layout"); // 0 slice folders, 1 sub-folders, 2 flat
-        QTest::addColumn<QString>("dirName");
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<bool>("with2dA");
-        QTest::addColumn<QList<int>>("range"); // one slice, or first, last, step
-        QTest::addColumn<QStringList>("sent"); // %D: the data directory
-        QTest::addColumn<QString>("complaint");
+        QTest::addColumn<DriveRow>("r");
         const QString pattern = "LOAD_I1_FILES_OF_PATTERN new %D/%1/ *.dat", exec = "ANALYZER_EXEC_2DA %1";
-        const QStringList none;
-        QTest::newRow("2DA off: load, then stage 0") << 0 << "d" << none << false << QList<int>{7}
-                                                     << QStringList{pattern.arg("00007")} << "";
-        QTest::newRow("2DA on") << 0 << "d" << none << true << QList<int>{7}
-                                << QStringList{pattern.arg("00007"), exec.arg("00007")} << "";
+        QTest::newRow("2DA off: load, then stage 0")
+            << DriveRow{0, "d", {}, false, {7}, {pattern.arg("00007")}, ""};
+        QTest::newRow("2DA on")
+            << DriveRow{0, "d", {}, true, {7}, {pattern.arg("00007"), exec.arg("00007")}, ""};
         QTest::newRow("continuous 10..20 step 5")
-            << 0 << "d" << none << false << QList<int>{10, 20, 5}
-            << QStringList{pattern.arg("00010"), exec.arg("00010"), pattern.arg("00015"), exec.arg("00015"),
-                           pattern.arg("00020"), exec.arg("00020")} << "";
+            << DriveRow{0, "d", {}, false, {10, 20, 5},
+                        {pattern.arg("00010"), exec.arg("00010"), pattern.arg("00015"), exec.arg("00015"),
+                         pattern.arg("00020"), exec.arg("00020")}, ""};
         QTest::newRow("sub-folders, by name")
-            << 1 << "d" << QStringList{"E2/a-00007.dat", "E1/a-00007.dat", "E1/a-00008.dat", "E1/a-00007.png"}
-            << false << QList<int>{7} << QStringList{"LOAD_I1_FILES new %D/E1/a-00007.dat %D/E2/a-00007.dat"} << "";
+            << DriveRow{1, "d", {"E2/a-00007.dat", "E1/a-00007.dat", "E1/a-00008.dat", "E1/a-00007.png"},
+                        false, {7},
+                        {"LOAD_I1_FILES new %D/E1/a-00007.dat %D/E2/a-00007.dat"}, ""};
         QTest::newRow("flat, blank file left out")
-            << 2 << "d" << QStringList{"b c-00007.dat", "a-00007.dat", "a-00070.dat", "E/a-00007.dat"} << false
-            << QList<int>{7} << QStringList{"LOAD_I1_FILES new %D/a-00007.dat"} << "Not sent to Tessela";
-        QTest::newRow("no files") << 2 << "d" << none << true << QList<int>{7} << none << "No data files of slice 00007";
-        QTest::newRow("folder with a blank") << 0 << "d e" << none << true << QList<int>{10, 20, 5} << none
-                                             << "Folder not sent to Tessela";
+            << DriveRow{2, "d", {"b c-00007.dat", "a-00007.dat", "a-00070.dat", "E/a-00007.dat"}, false, {7},
+                        {"LOAD_I1_FILES new %D/a-00007.dat"}, "Not sent to Tessela"};
+        QTest::newRow("no files") << DriveRow{2, "d", {}, true, {7}, {}, "No data files of slice 00007"};
+        QTest::newRow("folder with a blank")
+            << DriveRow{0, "d e", {}, true, {10, 20, 5}, {}, "Folder not sent to Tessela"};
     }
 
     void drive()
     {
-        QFETCH(int, layout);
-        QFETCH(QString, dirName);
-        QFETCH(QStringList, files);
-        QFETCH(bool, with2dA);
-        QFETCH(QList<int>, range);
-        QFETCH(QStringList, sent);
-        QFETCH(QString, complaint);
+        QFETCH(DriveRow, r);
         QTemporaryDir tmp;
-        const QString dir = tmp.filePath(dirName);
-        for (const QString& f : files) {
+        const QString dir = tmp.filePath(r.dirName);
+        for (const QString& f : r.files) {
             QDir().mkpath(QFileInfo(dir + '/' + f).path());
             QFile(dir + '/' + f).open(QIODevice::WriteOnly);
         }
         MessageCapture log;
         QSignalSpy cont(ctrl.get(), &TesselaCtrl::cont2dAUpdated);
-        ctrl->setSaveLayout({dir, layout != 2, layout == 0});
-        ctrl->setWith2dA(with2dA);
-        if (range.size() == 1)
-            ctrl->tslLoadSlice(range[0]);
+        ctrl->setSaveLayout({dir, r.layout != 2, r.layout == 0});
+        ctrl->setWith2dA(r.with2dA);
+        if (r.range.size() == 1)
+            ctrl->tslLoadSlice(r.range[0]);
         else
-            ctrl->startCont2dA(range[0], range[1], range[2]);
+            ctrl->startCont2dA(r.range[0], r.range[1], r.range[2]);
+        QStringList sent = r.sent;
         for (QString& s : sent)
             s = QDir::toNativeSeparators(s.replace("%D", dir));
         QTRY_COMPARE(viewer->got.mid(1), sent);
         QCOMPARE(requests(), sent);
         QTRY_COMPARE(ctrl->stage(), 0);
         QTRY_VERIFY(!ctrl->cont2dA());
-        QCOMPARE(cont.count(), range.size() == 3 ? 2 : 0);
-        if (!complaint.isEmpty())
-            QCOMPARE(log.count(complaint), 1);
+        QCOMPARE(cont.count(), r.range.size() == 3 ? 2 : 0);
+        if (!r.complaint.isEmpty())
+            QCOMPARE(log.count(r.complaint), 1);
     }
 
     void waitsForSavedFiles()

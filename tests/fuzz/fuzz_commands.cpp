@@ -10,8 +10,6 @@
 #include <cstdint>
 
 namespace {
-void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
-
 void exercise(const BatchCmd& c)
 {
     for (int i = -1; i <= int(c.args.size()); ++i) {
@@ -41,8 +39,7 @@ void roundTrip(const QString& text)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const bool init = (qInstallMessageHandler(quiet), true);
-    (void)init;
+    fuzzQuiet();
     const QString path = fuzzInputFile("commands", data, size);
     if (path.isEmpty())
         return 0;

@@ -8,14 +8,9 @@
 
 #include <cstdint>
 
-namespace {
-void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const bool init = (qInstallMessageHandler(quiet), true);
-    (void)init;
+    fuzzQuiet();
     const QString path = fuzzInputFile("config", data, size);
     OptionTable t;
     if (path.isEmpty() || !t.readConfigFile(path))

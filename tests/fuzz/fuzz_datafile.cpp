@@ -3,6 +3,7 @@
 // The first eight bytes also go through the data-text number formatter,
 // which must agree with QTextStream for every bit pattern.
 #include "recon/ctimgdatafile.h"
+#include "tests/fuzz/fuzztempfile.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -12,8 +13,6 @@
 #include <cstring>
 
 namespace {
-void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
-
 void checkReader(bool (*reader)(QIODevice*, DataMatrix*, const QString&), const QByteArray& bytes)
 {
     QBuffer buf;
@@ -46,14 +45,9 @@ void checkFormat(const std::uint8_t* data, std::size_t size)
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    qInstallMessageHandler(quiet);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    fuzzQuiet();
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     checkReader(&readCtImgData, bytes);
     checkReader(&readMatrixData, bytes);

@@ -6,25 +6,15 @@
 #include "input/imgdata.h"
 #include "input/imgdatas.h"
 #include "recon/sinogramcore.h"
-#include "tools/itexwriter.h"
+#include "tests/fuzz/fuzztempfile.h"
+#include "tests/support/itexfixture.h"
 
-#include <QFile>
 #include <QImage>
-#include <QtGlobal>
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <unistd.h>
 #include <vector>
-
-static void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
-
-static const QString& inputPath()
-{
-    static const QString path = QStringLiteral("/tmp/fenu2-fuzz-itex-%1.bin").arg(getpid());
-    return path;
-}
 
 static void exercise(ImgData& d)
 {
@@ -40,27 +30,23 @@ static void exercise(ImgData& d)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool init = (qInstallMessageHandler(quiet), true);
-    (void)init;
-    {
-        QFile f(inputPath());
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
-    }
+    fuzzQuiet();
+    const QString path = fuzzInputFile("itex", data, size);
+    if (path.isEmpty())
+        return 0;
     // The last byte picks a frame, so that late frames of sequences are read too.
     const int frame = size > 0 ? data[size - 1] % 4 : 0;
     for (bool inMemory : {true, false}) {
-        std::unique_ptr<ImgData> d(createImgData(detectFileType(inputPath())));
+        std::unique_ptr<ImgData> d(createImgData(detectFileType(path)));
         if (!d)
             return 0;
-        d->fileName = inputPath();
+        d->fileName = path;
         d->inMemory = inMemory;
         if (d->load(frame))
             exercise(*d);
     }
     ImgDatas set;
-    if (!set.add(inputPath(), frame) || !set.add(inputPath(), 0))
+    if (!set.add(path, frame) || !set.add(path, 0))
         return 0;
     for (bool rotAxIsV : {true, false}) {
         const int d = rotAxIsV ? set.width() : set.height();
@@ -79,16 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 void fenu2FuzzSeeds(QList<QByteArray>* seeds)
 {
     for (const auto& [type, frames] : {std::pair{2, 1}, {2, 3}, {1, 1}, {4, 2}}) {
-        ItexHeader h;
-        h.width = 6;
-        h.height = 4;
-        h.pixelType = uint16_t(type);
-        h.frameCount = uint16_t(frames);
-        const QByteArray comment = itexComment(6, 4, 0.25);
-        QByteArray file = itexFileHeader(h, int(comment.size())) + comment;
-        const int bytes = type == 2 || type == 1 ? 2 : 4;
-        for (int f = 0; f < frames; ++f)
-            file += (f > 0 ? QByteArray(64, '\0') : QByteArray()) + QByteArray(6 * 4 * bytes, char(f + 1));
-        *seeds << file;
+        ItexFixture f = itexImage(6, 4, type, QVector<double>(24, 1.0), 0.25);
+        f.header.frameCount = uint16_t(frames);
+        for (int k = 1; k < frames; ++k)
+            f.frames << itexPixels(type, QVector<double>(24, k + 1.0));
+        *seeds << f.bytes();
     }
 }

@@ -4,14 +4,13 @@
 // input. The first byte picks the segment length.
 #include "control/linereader.h"
 #include "control/tesselalink.h"
+#include "tests/fuzz/fuzztempfile.h"
 
 #include <QByteArray>
 
 #include <cstdint>
 
 namespace {
-void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
-
 // What the reader must give: every line ended by a line feed that is not
 // longer than the limit.
 QList<QByteArray> expectedLines(const QByteArray& input, qsizetype limit)
@@ -29,8 +28,7 @@ QList<QByteArray> expectedLines(const QByteArray& input, qsizetype limit)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const bool silenced = (qInstallMessageHandler(quiet), true);
-    (void)silenced;
+    fuzzQuiet();
     if (size < 1)
         return 0;
     const qsizetype segment = data[0] % 17 + 1;

@@ -15,8 +15,6 @@
 #include <vector>
 
 namespace {
-void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
-
 void exercise(ImgData& d)
 {
     std::vector<double> a(std::size_t(std::max(d.width, d.height)) + 1), b(a.size());
@@ -33,7 +31,8 @@ void exercise(ImgData& d)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const bool init = (qInstallMessageHandler(quiet), TIFFSetErrorHandler(nullptr), TIFFSetWarningHandler(nullptr), true);
+    fuzzQuiet();
+    static const bool init = (TIFFSetErrorHandler(nullptr), TIFFSetWarningHandler(nullptr), true);
     (void)init;
     const QString path = fuzzInputFile("tiff", data, size);
     if (path.isEmpty())
@@ -54,30 +53,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 void fenu2FuzzSeeds(QList<QByteArray>* seeds)
 {
-    const QVector<double> v{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-    for (const auto& [bits, format] : {std::pair{8, 1}, {16, 1}, {16, 2}, {32, 1}, {32, 3}, {64, 3}}) {
+    const auto page = [](int w, int h, int bits, int format, int samples, const QVector<double>& v) {
         TiffPage p;
-        p.width = 4;
-        p.height = 4;
+        p.width = w;
+        p.height = h;
         p.bitsPerSample = bits;
         p.sampleFormat = format;
+        p.samplesPerPixel = samples;
+        p.photometric = samples == 3 ? 2 : 1;
+        p.pixels = tiffSamples(bits, format, v);
+        return p;
+    };
+    const QVector<double> ramp{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    for (const auto& [bits, format] : {std::pair{8, 1}, {16, 1}, {16, 2}, {32, 1}, {32, 3}, {64, 3}}) {
+        TiffPage p = page(4, 4, bits, format, 1, ramp);
         p.rowsPerStrip = 2;
         p.exposure = 0.5;
-        p.pixels = tiffSamples(bits, format, v);
         *seeds << buildTiff({p});
     }
-    TiffPage tiled;
-    tiled.width = 20;
-    tiled.height = 18;
-    tiled.tileWidth = 16;
-    tiled.tileHeight = 16;
-    tiled.pixels = tiffSamples(16, 1, QVector<double>(32 * 32, 7.0));
-    TiffPage rgb;
-    rgb.width = 3;
-    rgb.height = 2;
-    rgb.bitsPerSample = 8;
-    rgb.samplesPerPixel = 3;
-    rgb.photometric = 2;
-    rgb.pixels = tiffSamples(8, 1, QVector<double>(18, 200.0));
-    *seeds << buildTiff({tiled}) << buildTiff({rgb, tiled});
+    TiffPage tiled = page(20, 18, 16, 1, 1, QVector<double>(32 * 32, 7.0));
+    tiled.tileWidth = tiled.tileHeight = 16;
+    *seeds << buildTiff({tiled}) << buildTiff({page(3, 2, 8, 1, 3, QVector<double>(18, 200.0)), tiled});
 }

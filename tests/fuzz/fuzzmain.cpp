@@ -3,11 +3,8 @@
 // random sequence, so a failure repeats. A fault shows as a trap or a crash.
 //   fuzzrun_<target> [--seconds S] [--write-seeds DIR] [seed file or dir ...]
 // --write-seeds writes the target's built-in seeds for a libFuzzer run.
-#include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QList>
 
 #include <cstdint>
 #include <cstdio>
@@ -20,55 +17,31 @@ void fenu2FuzzSeeds(QList<QByteArray>* seeds) __attribute__((weak));
 
 namespace {
 
-void run(const QByteArray& input)
-{
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.constData()), std::size_t(input.size()));
-}
-
 void addFiles(const QString& path, QList<QByteArray>* seeds)
 {
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        for (const QFileInfo& f : QDir(path).entryInfoList(QDir::Files, QDir::Name))
-            addFiles(f.filePath(), seeds);
-        return;
-    }
+    for (const QFileInfo& f : QDir(path).entryInfoList(QDir::Files, QDir::Name))
+        addFiles(f.filePath(), seeds);
     QFile f(path);
-    if (f.open(QIODevice::ReadOnly))
+    if (!QFileInfo(path).isDir() && f.open(QIODevice::ReadOnly))
         *seeds << f.read(16 << 20);
 }
 
 QByteArray mutate(QByteArray in, const QList<QByteArray>& seeds, std::mt19937& rng)
 {
     const auto pick = [&rng](qsizetype n) { return n > 0 ? qsizetype(rng() % std::uint32_t(n)) : 0; };
-    const int edits = 1 + int(rng() % 4);
-    for (int e = 0; e < edits; ++e) {
+    for (int edits = 1 + int(rng() % 4); edits > 0; --edits) {
         const qsizetype at = pick(in.size() + 1);
-        switch (rng() % 6) {
-        case 0: // flip bits
+        const QByteArray& other = seeds[pick(seeds.size())];
+        switch (rng() % 5) {
+        case 0: // flip a bit, or write an interesting byte
             if (!in.isEmpty())
-                in[pick(in.size())] = char(in[pick(in.size())] ^ (1 << (rng() % 8)));
+                in[pick(in.size())] = rng() % 2 ? char(in[pick(in.size())] ^ (1 << (rng() % 8)))
+                                                : "\0\x01\x7f\x80\xff\n\r #\"\\"[rng() % 11];
             break;
-        case 1: // an interesting byte
-            if (!in.isEmpty())
-                in[pick(in.size())] = "\0\x01\x7f\x80\xff\n\r #\"\\"[rng() % 11];
-            break;
-        case 2:
-            in.insert(at, char(rng()));
-            break;
-        case 3:
-            in.remove(at, 1 + pick(16));
-            break;
-        case 4: // a piece of another seed
-            if (!seeds.isEmpty()) {
-                const QByteArray& other = seeds[pick(seeds.size())];
-                const qsizetype from = pick(other.size());
-                in.insert(at, other.mid(from, 1 + pick(64)));
-            }
-            break;
-        default:
-            in.truncate(at);
-            break;
+        case 1: in.insert(at, char(rng())); break;
+        case 2: in.remove(at, 1 + pick(16)); break;
+        case 3: in.insert(at, other.mid(pick(other.size()), 1 + pick(64))); break; // a piece of another seed
+        default: in.truncate(at); break;
         }
     }
     return in;
@@ -108,16 +81,17 @@ int main(int argc, char** argv)
     if (LLVMFuzzerInitialize)
         LLVMFuzzerInitialize(&argc, &argv);
 
+    const auto run = [](const QByteArray& in) {
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(in.constData()), std::size_t(in.size()));
+    };
     for (const QByteArray& s : seeds)
         run(s);
     std::mt19937 rng(1);
     QElapsedTimer t;
     t.start();
     long long inputs = seeds.size();
-    while (t.elapsed() < qint64(seconds * 1000.0)) {
+    for (; t.elapsed() < qint64(seconds * 1000.0); ++inputs)
         run(mutate(seeds[qsizetype(rng() % std::uint32_t(seeds.size()))], seeds, rng));
-        ++inputs;
-    }
     std::printf("%lld inputs in %.1f s, no fault\n", inputs, t.elapsed() / 1000.0);
     return 0;
 }

@@ -1,4 +1,5 @@
-// The input of a fuzz target as a file, for readers that take a file name.
+// What the fuzz targets share: the input as a file, for readers that take a
+// file name, and a silent message channel (readers write a line per fault).
 #pragma once
 
 #include <QFile>
@@ -16,4 +17,11 @@ inline QString fuzzInputFile(const char* target, const std::uint8_t* data, std::
         return QString();
     f.write(reinterpret_cast<const char*>(data), qint64(size));
     return path;
+}
+
+inline void fuzzQuiet()
+{
+    static const bool once =
+        (qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {}), true);
+    (void)once;
 }

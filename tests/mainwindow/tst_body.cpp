@@ -67,7 +67,16 @@ QString framePoints(const Body& b, QString script)
     return script;
 }
 
+// Mode "add" hands the files over twice, "multi N" repeats the first file N
+// times; diagnostic "N*text": N lines starting with text.
+struct LoaderRow { QStringList files; QString mode; QStringList entries; QString diagnostic; };
+// Slice-to, slice, CoR and region edge after each load.
+struct NewSetRow { bool vertical, keep; QList<double> first, second; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(LoaderRow)
+Q_DECLARE_METATYPE(NewSetRow)
 
 // The main window as a user drives it: loader, new set, loads and runs
 // waiting for each other, gestures on the raw image, the end of the threads.
@@ -76,42 +85,40 @@ class TstBody : public QObject
     Q_OBJECT
 
 private slots:
-    // Mode "add" hands the files over twice, "multi N" repeats the first file N times.
     void loaderKeepsGoodFiles_data()
     {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QString>("diagnostic"); // "N*text": N lines starting with text
+        QTest::addColumn<LoaderRow>("r");
         const QStringList ab{"a.img:8x4", "b.img:8x4"};
-        QTest::newRow("second of another size") << QStringList{"a.img:8x4", "b.img:6x4", "c.img:8x4"} << "new"
-                                                << QStringList{"a.img", "c.img"} << "1*Mismatch image size";
-        QTest::newRow("sequence, then single") << QStringList{"s.his:8x4:4", "e.img:8x4"} << "new"
-                                               << QStringList{"s.his(0)", "s.his(1)", "s.his(2)", "s.his(3)", "e.img"}
-                                               << "0*Mismatch image size";
-        QTest::newRow("sequence cut short") << QStringList{"s.his:8x4:4:2", "e.img:8x4"} << "new"
-                                            << QStringList{"s.his(0)", "s.his(1)", "e.img"} << "2*Frame ";
-        QTest::newRow("unknown type, missing file") << QStringList{"t.txt", "gone.img", "e.img:8x4"} << "new"
-                                                    << QStringList{"e.img"} << "2*Unknown file type";
-        QTest::newRow("add keeps the earlier images") << ab << "add" << QStringList{"a.img", "b.img", "a.img", "b.img"}
-                                                      << "0*Mismatch image size";
-        QTest::newRow("multi repeats the first file") << ab << "multi 3" << QStringList(3, "a.img") << "0*Mismatch image size";
-        QTest::newRow("multi of no number loads nothing") << ab << "multi x" << QStringList() << "0*Mismatch image size";
+        const QString noMismatch = "0*Mismatch image size";
+        QTest::newRow("others of another width or height")
+            << LoaderRow{{"a.img:8x4", "b.img:6x4", "c.img:8x6", "d.img:8x4"}, "new", {"a.img", "d.img"},
+                         "2*Mismatch image size"};
+        QTest::newRow("sequence, then single")
+            << LoaderRow{{"s.his:8x4:4", "e.img:8x4"}, "new",
+                         {"s.his(0)", "s.his(1)", "s.his(2)", "s.his(3)", "e.img"}, noMismatch};
+        QTest::newRow("sequence cut short")
+            << LoaderRow{{"s.his:8x4:4:2", "e.img:8x4"}, "new", {"s.his(0)", "s.his(1)", "e.img"},
+                         "2*Frame "};
+        QTest::newRow("unknown type, missing file")
+            << LoaderRow{{"t.txt", "gone.img", "e.img:8x4"}, "new", {"e.img"}, "2*Unknown file type"};
+        QTest::newRow("add keeps the earlier images")
+            << LoaderRow{ab, "add", {"a.img", "b.img", "a.img", "b.img"}, noMismatch};
+        QTest::newRow("multi repeats the first file")
+            << LoaderRow{ab, "multi 3", QStringList(3, "a.img"), noMismatch};
+        QTest::newRow("multi of no number loads nothing") << LoaderRow{ab, "multi x", {}, noMismatch};
     }
 
     void loaderKeepsGoodFiles()
     {
-        QFETCH(QStringList, files);
-        QFETCH(QString, mode);
-        QFETCH(QStringList, entries);
-        QFETCH(QString, diagnostic);
+        QFETCH(LoaderRow, r);
+        const QString& mode = r.mode;
         QTemporaryDir dir;
         Body b(nullptr, 1);
         SelectDataFiles* panel = b.ctFiles();
         panel->setMulti(mode.startsWith(QLatin1String("multi")));
         child<QLineEdit>(*panel, "MultiTimes")->setText(mode.section(QLatin1Char(' '), 1));
         panel->setNewOnLoad(mode != QLatin1String("add"));
-        const QStringList paths = makeFiles(dir, files);
+        const QStringList paths = makeFiles(dir, r.files);
         QSignalSpy loaded(&b, &Body::finishedLoadingCTFiles);
         MessageCapture messages;
         for (int k = mode == QLatin1String("add") ? 2 : 1; k > 0; --k) {
@@ -121,38 +128,31 @@ private slots:
         QStringList names;
         for (const QString& p : panel->entries())
             names << QFileInfo(p).fileName();
-        QCOMPARE(names, entries);
-        QCOMPARE(b.imageSet()->count(), int(entries.size()));
-        QCOMPARE(messages.count(diagnostic.section('*', 1)), diagnostic.section('*', 0, 0).toInt());
-        QCOMPARE(b.seeker()->maximum(), std::max(0, int(entries.size()) - 1));
+        QCOMPARE(names, r.entries);
+        QCOMPARE(b.imageSet()->count(), int(r.entries.size()));
+        QCOMPARE(messages.count(r.diagnostic.section('*', 1)), r.diagnostic.section('*', 0, 0).toInt());
+        QCOMPARE(b.seeker()->maximum(), std::max(0, int(r.entries.size()) - 1));
     }
 
-    // Slice-to, slice, CoR and region edge after a first load and after a
-    // second (1000 x 600) one over the user's own choices.
+    // After a first load and after a second (1000 x 600) one over the user's own choices.
     void newSetConditions_data()
     {
-        QTest::addColumn<bool>("vertical");
-        QTest::addColumn<bool>("keep");
-        QTest::addColumn<QList<double>>("first");
-        QTest::addColumn<QList<double>>("second");
+        QTest::addColumn<NewSetRow>("r");
         const QList<double> v1{1023, 512, 1024, 2047}, h1{2047, 1024, 512, 1023};
-        QTest::newRow("vertical axis, kept") << true << true << v1 << QList<double>{1023, 77, 33.5, 44};
-        QTest::newRow("horizontal axis, kept") << false << true << h1 << QList<double>{2047, 77, 33.5, 44};
-        QTest::newRow("vertical axis, not kept") << true << false << v1 << QList<double>{599, 300, 500, 999};
-        QTest::newRow("horizontal axis, not kept") << false << false << h1 << QList<double>{999, 500, 300, 599};
+        QTest::newRow("vertical axis, kept") << NewSetRow{true, true, v1, {1023, 77, 33.5, 44}};
+        QTest::newRow("horizontal axis, kept") << NewSetRow{false, true, h1, {2047, 77, 33.5, 44}};
+        QTest::newRow("vertical axis, not kept") << NewSetRow{true, false, v1, {599, 300, 500, 999}};
+        QTest::newRow("horizontal axis, not kept") << NewSetRow{false, false, h1, {999, 500, 300, 599}};
     }
 
     void newSetConditions()
     {
-        QFETCH(bool, vertical);
-        QFETCH(bool, keep);
-        QFETCH(QList<double>, first);
-        QFETCH(QList<double>, second);
+        QFETCH(NewSetRow, r);
         QTemporaryDir dir;
         Body b(nullptr, 2);
         ProcCtrl* p = b.procCtrlPanel();
-        p->setRotAxIsV(vertical);
-        b.ctFiles()->setKeepConditions(keep);
+        p->setRotAxIsV(r.vertical);
+        b.ctFiles()->setKeepConditions(r.keep);
         const auto state = [&] {
             const double r = b.ctCalcPanel()->calcRegion().x1;
             return sharedRegions(b) == QStringLiteral("0,0,%1,%1 0,0,%1,%1").arg(r)
@@ -160,14 +160,14 @@ private slots:
                        : QList<double>{};
         };
         QVERIFY(load(b, makeFiles(dir, {"a.img:2048x1024", "b.img:2048x1024"})));
-        QCOMPARE(state(), first);
+        QCOMPARE(state(), r.first);
         QCOMPARE(p->dataSetImages(), 2);
         p->setSliceNo(77);
         p->setCor(33.5);
         b.cRUpdated(0, 0, 44, 44);
         b.dRUpdated(0, 0, 44, 44);
         QVERIFY(load(b, makeFiles(dir, {"c.img:1000x600", "d.img:1000x600", "e.img:1000x600"})));
-        QCOMPARE(state(), second);
+        QCOMPARE(state(), r.second);
         QCOMPARE(p->dataSetImages(), 3);
     }
 

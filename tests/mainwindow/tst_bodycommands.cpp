@@ -59,7 +59,6 @@ private slots:
         QTest::addColumn<QString>("probe");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<int>("messages");
-        QTest::newRow("flag 2 is off") << "ct_rot_ax_is_h 2" << "axis" << "v" << 0;
         QTest::newRow("seek beyond the last image") << "images_seek 100000" << "seek" << "719" << 0;
         QTest::newRow("negative seek") << "images_seek -3" << "seek" << "0" << 0;
         QTest::newRow("show_ct2 1: 3-D view") << "show_ct2 1" << "tab" << "6" << 0;
@@ -258,7 +257,6 @@ private:
         ProcCtrl* p = b.procCtrlPanel();
         const QMap<QString, QString> all{
             {"cor", QString::number(p->cor())},
-            {"axis", p->rotAxIsV() ? "v" : "h"},
             {"tab", QString::number(b.imgsTab()->currentIndex())},
             {"seek", QString::number(b.seeker()->value())},
             {"engine", QString("%1 auto %2").arg(button(b, "SelectCt2")->isChecked() ? "ct2" : "ct1").arg(p->autoExec())},

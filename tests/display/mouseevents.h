@@ -7,23 +7,7 @@
 #include <QWheelEvent>
 #include <QWidget>
 
-inline void sendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button,
-                      Qt::KeyboardModifiers mods = Qt::NoModifier)
-{
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-    QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), button, held, mods);
-    QApplication::sendEvent(w, &e);
-}
-
-// A move while `held` is down (NoButton for a plain hover).
-inline void move(QWidget* w, QPoint pos, Qt::MouseButton held = Qt::NoButton,
-                 Qt::KeyboardModifiers m = Qt::NoModifier)
-{
-    QMouseEvent e(QEvent::MouseMove, QPointF(pos), w->mapToGlobal(QPointF(pos)), Qt::NoButton,
-                  Qt::MouseButtons(held), m);
-    QApplication::sendEvent(w, &e);
-}
-
+// angleY in eighths of a degree: 120 is one notch forward.
 inline void wheel(QWidget* w, QPoint pos, int angleY, Qt::KeyboardModifiers m = Qt::NoModifier)
 {
     QWheelEvent e(QPointF(pos), w->mapToGlobal(QPointF(pos)), QPoint(), QPoint(0, angleY), Qt::NoButton,
@@ -43,17 +27,21 @@ inline void gesture(QWidget* w, const QString& script)
         Qt::KeyboardModifiers m;
         for (const QChar c : t.captured(4))
             m |= c == 's' ? Qt::ShiftModifier : c == 'c' ? Qt::ControlModifier : Qt::AltModifier;
-        switch (t.captured(1).at(0).toLatin1()) {
-        case 'p': sendMouse(w, QEvent::MouseButtonPress, at, held = Qt::LeftButton, m); break;
-        case 'q': sendMouse(w, QEvent::MouseButtonPress, at, held = Qt::RightButton, m); break;
-        case 'm': move(w, at, held, m); break;
-        case 'r': sendMouse(w, QEvent::MouseButtonRelease, at, held, m); break;
-        case 'h': move(w, at, Qt::NoButton, m); break;
-        case 'd': sendMouse(w, QEvent::MouseButtonDblClick, at, Qt::LeftButton, m); break;
-        case 'b': wheel(w, at, -120, m); break;
-        case 'v': wheel(w, at, 30, m); break;
-        default: wheel(w, at, 120, m); break;
+        const char k = t.captured(1).at(0).toLatin1();
+        if (k == 'w' || k == 'v' || k == 'b') {
+            wheel(w, at, k == 'w' ? 120 : k == 'v' ? 30 : -120, m);
+            continue;
         }
+        if (k == 'p' || k == 'q')
+            held = k == 'p' ? Qt::LeftButton : Qt::RightButton;
+        const QEvent::Type type = k == 'p' || k == 'q' ? QEvent::MouseButtonPress
+                                  : k == 'r'           ? QEvent::MouseButtonRelease
+                                  : k == 'd'           ? QEvent::MouseButtonDblClick
+                                                       : QEvent::MouseMove;
+        const Qt::MouseButton button = k == 'd' ? Qt::LeftButton : k == 'm' || k == 'h' ? Qt::NoButton : held;
+        const Qt::MouseButtons down = k == 'r' || k == 'h' ? Qt::NoButton : k == 'd' ? Qt::LeftButton : held;
+        QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), button, down, m);
+        QApplication::sendEvent(w, &e);
     }
 }
 

@@ -1,19 +1,27 @@
+#include "recon/backproject.h"
+#include "recon/bigbuffer.h"
 #include "recon/ctfft.h"
 #include "recon/hsgm.h"
 #include "recon/procparams.h"
 #include "tools/phantom.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <thread>
 #include <vector>
 
+struct BpCase { int n, m; double origin, step; CalcRegion region; };
 Q_DECLARE_METATYPE(CalcRegion)
+Q_DECLARE_METATYPE(BpCase)
 
 namespace {
 
@@ -42,6 +50,30 @@ bool insideCircle(int x, int z, int n)
 {
     const long dx = 2L * x - n, dz = 2L * z - n;
     return dx * dx + dz * dz < long(n) * n;
+}
+
+// The smaps block of the mapping that holds p.
+QByteArray mappingOf(const void* p)
+{
+    QFile f(QStringLiteral("/proc/self/smaps"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    static const QRegularExpression head(QStringLiteral("^([0-9a-f]+)-([0-9a-f]+) "));
+    const auto a = reinterpret_cast<std::uintptr_t>(p);
+    QByteArray block;
+    bool inside = false;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QRegularExpressionMatch m = head.match(QString::fromLatin1(line));
+        if (m.hasMatch()) {
+            if (inside)
+                break;
+            inside = a >= m.captured(1).toULongLong(nullptr, 16)
+                     && a < m.captured(2).toULongLong(nullptr, 16);
+        }
+        if (inside)
+            block += line + '\n';
+    }
+    return block;
 }
 
 } // namespace
@@ -243,6 +275,89 @@ private slots:
             }
         QVERIFY(count > 5000);
         QVERIFY2(std::sqrt(err / ref) < 0.04, qPrintable(QString::number(std::sqrt(err / ref))));
+    }
+
+    // The vectorised back projection gives the plain loop's bits on every instruction set this processor has.
+    void sameBitsAsReference_data()
+    {
+        QTest::addColumn<BpCase>("c");
+        QTest::newRow("N 2") << BpCase{2, 3, 0.0, M_PI / 3, {0.0, 0.0, 2.0, 2.0}};
+        QTest::newRow("N 6, odd region") << BpCase{6, 5, 0.3, 0.7, {1.5, 0.9, 5.0, 5.5}};
+        QTest::newRow("N 8, step 0 (t integral)") << BpCase{8, 2, 0.0, 0.0, {0.0, 0.0, 8.0, 8.0}};
+        QTest::newRow("N 7 (odd, centre between pixels)") << BpCase{7, 6, 0.2, 0.9, {0.0, 0.0, 7.0, 7.0}};
+        QTest::newRow("N 64, negative step") << BpCase{64, 17, 1.0, -0.37, {0.0, 0.0, 64.0, 64.0}};
+        QTest::newRow("N 64, region past the grid") << BpCase{64, 9, -2.0, 0.5, {-7.5, -3.2, 70.9, 99.0}};
+        QTest::newRow("N 130, odd interior region") << BpCase{130, 11, 0.1, 0.29, {17.3, 5.8, 111.1, 77.7}};
+        QTest::newRow("N 300, partial tiles") << BpCase{300, 13, 2.5, 0.61, {0.0, 0.0, 300.0, 300.0}};
+        QTest::newRow("N 1024, large angles") << BpCase{1024, 5, 1e3, 123.456, {0.0, 0.0, 1024.0, 1024.0}};
+        QTest::newRow("N 2048, thin strip") << BpCase{2048, 6, 0.2, 0.5, {3.5, 1000.0, 2040.0, 1003.5}};
+    }
+    void sameBitsAsReference()
+    {
+        QFETCH(BpCase, c);
+        const int n = c.n, m = c.m;
+        std::mt19937_64 rng(std::uint64_t(n) * 31 + m);
+        // NaN in the padding: a lane interpolating outside the N samples turns its pixel into NaN.
+        const std::size_t stride = std::size_t(n) + 2 * kBpPad;
+        std::vector<double> data(stride * std::size_t(m), std::numeric_limits<double>::quiet_NaN());
+        std::vector<const double*> q;
+        std::normal_distribution<double> g(0.0, 1.0);
+        for (int i = 0; i < m; ++i) {
+            double* row = data.data() + std::size_t(i) * stride + kBpPad;
+            for (int k = 0; k < n; ++k)
+                row[k] = g(rng) * std::pow(10.0, (k % 7) - 3);
+            q.push_back(row);
+        }
+        // A non-zero start shows that values are added to, not written over.
+        std::vector<double> start(std::size_t(n) * n);
+        std::uniform_real_distribution<double> u(-1.0, 1.0);
+        for (double& v : start)
+            v = u(rng);
+        std::vector<double> ref = start;
+        for (int i = 0; i < m; ++i)
+            backProjectReference(ref.data(), n, q[std::size_t(i)], bpAngle(c.origin, c.step, i), c.region);
+        QVERIFY(std::memcmp(ref.data(), start.data(), ref.size() * sizeof(double)) != 0 || n <= 2);
+        for (BpIsa isa : {BpIsa::Scalar, BpIsa::Avx2, BpIsa::Avx512}) {
+            if (!bpIsaAvailable(isa))
+                continue;
+            std::vector<double> blocked = start, single = start;
+            backProjectFast(blocked.data(), n, q.data(), m, 0, c.origin, c.step, c.region, isa);
+            QVERIFY2(std::memcmp(blocked.data(), ref.data(), ref.size() * sizeof(double)) == 0, bpIsaName(isa));
+            for (int i = 0; i < m; ++i)
+                backProjectFast(single.data(), n, &q[std::size_t(i)], 1, i, c.origin, c.step, c.region, isa);
+            QVERIFY2(std::memcmp(single.data(), ref.data(), ref.size() * sizeof(double)) == 0, bpIsaName(isa));
+        }
+    }
+
+    // A buffer that is not where the engine expects it corrupts results; one
+    // that is not marked pays the page faults this exists to avoid.
+    void allocations_data()
+    {
+        QTest::addColumn<qulonglong>("bytes");
+        QTest::newRow("empty") << qulonglong(0);
+        QTest::newRow("small, from the heap") << qulonglong(100);
+        QTest::newRow("just below a huge page") << qulonglong(kHugePage - 8);
+        QTest::newRow("one huge page") << qulonglong(kHugePage);
+        QTest::newRow("odd size over three") << qulonglong(3 * kHugePage + 12345);
+    }
+    void allocations()
+    {
+        QFETCH(qulonglong, bytes);
+        BigVector<std::uint8_t> v(bytes);
+        for (std::size_t i = 0; i < v.size(); i += 4093)
+            v[i] = std::uint8_t(i);
+        for (std::size_t i = 0; i < v.size(); i += 4093)
+            QCOMPARE(v[i], std::uint8_t(i));
+        if (bytes >= kHugePage) {
+            QCOMPARE(reinterpret_cast<std::uintptr_t>(v.data()) % kHugePage, std::uintptr_t(0));
+            QFile thp(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
+            const bool offered = thp.open(QIODevice::ReadOnly) && !thp.readAll().contains("[never]");
+            const QByteArray map = mappingOf(v.data());
+            if (offered && map.contains("THPeligible"))
+                QVERIFY2(QRegularExpression("THPeligible: +1\n").match(QString::fromLatin1(map)).hasMatch(), map.constData());
+        }
+        v.resize(v.size() * 2 + 1, 7); // moves to a new block, the old one is returned
+        QCOMPARE(v.back(), std::uint8_t(7));
     }
 };
 

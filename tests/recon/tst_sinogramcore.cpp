@@ -1,6 +1,7 @@
 #include "input/imgdata.h"
 #include "input/imgdatas.h"
 #include "recon/sinogramcore.h"
+#include "tests/display/rowname.h"
 #include "tests/support/itexfixture.h"
 #include "tools/phantomset.h"
 #include "tests/support/testutil.h"
@@ -75,11 +76,10 @@ private slots:
         }
     }
 
-    void dataSetRangeWraps_data()
+    // Images taken from the start image on, wrapping at the end of the set; image i is constant i + 1,
+    // which its sinogram row must show.
+    void dataSetRangeWraps()
     {
-        QTest::addColumn<int>("start");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QVector<int>>("images");
         auto span = [](std::initializer_list<std::pair<int, int>> parts) {
             QVector<int> v;
             for (auto [a, b] : parts)
@@ -87,30 +87,24 @@ private slots:
                     v << i;
             return v;
         };
-        QTest::newRow("350 of 360, 20 images") << 350 << 20 << span({{350, 359}, {0, 9}});
-        QTest::newRow("negative start means 0") << -1 << 3 << span({{0, 2}});
-        QTest::newRow("sign of the count ignored") << 5 << -4 << span({{5, 8}});
-        QTest::newRow("twice around") << 359 << 721 << span({{359, 359}, {0, 359}, {0, 359}});
-        QTest::newRow("absurd count refused") << 0 << 360 * 16 + 1 << QVector<int>{};
-    }
-
-    void dataSetRangeWraps()
-    {
-        QFETCH(int, start);
-        QFETCH(int, count);
-        QFETCH(QVector<int>, images);
-        // Image i is constant i + 1, which its sinogram row must show.
-        static ImgDatas* set = nullptr;
-        if (!set) {
-            set = new ImgDatas(this);
-            for (int i = 0; i < 360; ++i)
-                QVERIFY(set->add(write(QStringLiteral("c%1.img").arg(i), 8, 2, QVector<double>(16, i + 1)), 0));
+        const struct { const char* name; int start, count; QVector<int> images; } rows[] = {
+            {"350 of 360, 20 images", 350, 20, span({{350, 359}, {0, 9}})},
+            {"negative start means 0", -1, 3, span({{0, 2}})},
+            {"sign of the count ignored", 5, -4, span({{5, 8}})},
+            {"twice around", 359, 721, span({{359, 359}, {0, 359}, {0, 359}})},
+            {"absurd count refused", 0, 360 * 16 + 1, {}},
+        };
+        ImgDatas set;
+        for (int i = 0; i < 360; ++i)
+            QVERIFY(set.add(write(QStringLiteral("c%1.img").arg(i), 8, 2, QVector<double>(16, i + 1)), 0));
+        for (const auto& r : rows) {
+            const RowName row{r.name};
+            HSgm h;
+            QCOMPARE(genSinogram0(h, set, true, 4.0, 0, {r.start, r.count}), !r.images.isEmpty());
+            QCOMPARE(h.rows, int(r.images.size()));
+            for (int k = 0; k < h.rows; ++k)
+                QCOMPARE(h.rawRow(k)[h.width - 1], double(r.images[k] + 1));
         }
-        HSgm h;
-        QCOMPARE(genSinogram0(h, *set, true, 4.0, 0, {start, count}), !images.isEmpty());
-        QCOMPARE(h.rows, int(images.size()));
-        for (int k = 0; k < h.rows; ++k)
-            QCOMPARE(h.rawRow(k)[h.width - 1], double(images[k] + 1));
     }
 
     void normalisation_data()

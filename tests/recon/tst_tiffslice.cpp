@@ -53,18 +53,15 @@ private slots:
         QVERIFY(t);
         uint32_t w = 0, h = 0;
         uint16_t bits = 0, format = 0, spp = 0, compression = 0;
-        TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
-        TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
-        TIFFGetField(t, TIFFTAG_BITSPERSAMPLE, &bits);
-        TIFFGetField(t, TIFFTAG_SAMPLEFORMAT, &format);
-        TIFFGetField(t, TIFFTAG_SAMPLESPERPIXEL, &spp);
-        TIFFGetField(t, TIFFTAG_COMPRESSION, &compression);
-        QCOMPARE(int(w), c.width);
-        QCOMPARE(int(h), c.height);
-        QCOMPARE(int(bits), 32);
-        QCOMPARE(int(format), int(SAMPLEFORMAT_IEEEFP));
-        QCOMPARE(int(spp), 1);
-        QCOMPARE(int(compression), int(COMPRESSION_NONE));
+        QVERIFY(TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w) && TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h)
+                && TIFFGetField(t, TIFFTAG_BITSPERSAMPLE, &bits)
+                && TIFFGetField(t, TIFFTAG_SAMPLEFORMAT, &format)
+                && TIFFGetField(t, TIFFTAG_SAMPLESPERPIXEL, &spp)
+                && TIFFGetField(t, TIFFTAG_COMPRESSION, &compression));
+        QCOMPARE(QSize(int(w), int(h)), QSize(c.width, c.height));
+        // One uncompressed 32-bit float per pixel.
+        QCOMPARE(QList<int>({bits, format, spp, compression}),
+                 QList<int>({32, SAMPLEFORMAT_IEEEFP, 1, COMPRESSION_NONE}));
         std::vector<float> row(w);
         int mismatches = 0;
         for (uint32_t y = 0; y < h; ++y) {

@@ -1,8 +1,10 @@
 #include "display/chcoord.h"
 #include "display/widgets/colorbar.h"
+#include "display/widgets/dispa.h"
 #include "display/widgets/dispb.h"
 #include "display/widgets/imgdisp.h"
 #include "tests/display/mouseevents.h"
+#include "tests/display/rowname.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -40,11 +42,20 @@ struct Gesture {
     int views, positions; // newS, newPos
 };
 
+// Real range 0..100 on a 0..100 screen area (101 x 101), painted once so that the area is in force.
+void prepare(DispA& d)
+{
+    d.resize(101, 101);
+    renderOf(&d);
+    d.coord()->setRealCoord(0, 0, 100, 100);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Gesture)
 
-// View kept or reset, degenerate images and frames, mouse and wheel gestures, saving the visible part.
+// Frames and image displays: view kept or reset, degenerate images and frames, mouse and wheel gestures,
+// saving the visible part.
 class TstImgDisp : public QObject
 {
     Q_OBJECT
@@ -52,6 +63,61 @@ class TstImgDisp : public QObject
 private slots:
     void initTestCase() { qRegisterMetaType<MouseC::MStat>(); }
 
+    // Shift + left pans, a plain right drag zooms; the move reports its position in the range before it.
+    void drags()
+    {
+        const QRectF whole(0, 0, 100, 100);
+        // Range as the corners (rx0, ry0) and (rx1, ry1).
+        const struct { const char* name; QString script; QRectF range; QPointF at; } rows[] = {
+            {"shift left pans", "p50,50s m60,45s r60,45s", QRectF(QPointF(-10, -5), QPointF(90, 95)),
+             {60, 55}},
+            {"shift ctrl left does not pan", "p50,50sc m60,45sc r60,45sc", whole, {60, 55}},
+            {"right: lower left to upper right flips y", "q20,80 m60,30 r60,30",
+             QRectF(QPointF(20, 70), QPointF(60, 20)), {60, 70}},
+            {"right: upper left to lower right keeps y", "q20,30 m60,80 r60,80",
+             QRectF(QPointF(20, 20), QPointF(60, 70)), {60, 20}},
+        };
+        for (const auto& r : rows) {
+            const RowName row{r.name};
+            DispA d;
+            prepare(d);
+            QSignalSpy pos(d.coord(), &ChCoord::nowPos);
+            gesture(&d, r.script);
+            const ChCoord* c = d.coord();
+            QCOMPARE(QRectF(QPointF(c->realX0(), c->realY0()), QPointF(c->realX1(), c->realY1())), r.range);
+            QCOMPARE(pos.count(), 1);
+            QCOMPARE(QPointF(pos.at(0).at(0).toDouble(), pos.at(0).at(1).toDouble()), r.at);
+        }
+    }
+
+    // The wheel zooms about the pointer; in the 10-pixel bands at the left and top only along that axis.
+    void wheelZoomBands()
+    {
+        const double in = 1.0 / 1.1;
+        const struct { const char* name; QPoint at; int angle; QPointF factor; } rows[] = {
+            {"left band zooms y only", {5, 40}, 120, {1, in}},
+            {"top band zooms x only", {30, 5}, 120, {in, 1}},
+            {"band edge is inside", {10, 50}, 120, {in, in}},
+            {"notch back zooms out", {50, 50}, -120, {1.1, 1.1}},
+            {"partial notch back zooms in", {50, 50}, -60, {in, in}},
+        };
+        auto near = [](double a, double b) { return std::abs(a - b) < 1e-9 * std::max(1.0, std::abs(b)); };
+        for (const auto& r : rows) {
+            const RowName row{r.name};
+            DispA d;
+            prepare(d);
+            const ChCoord* c = d.coord();
+            const double cx = c->s2rx(r.at.x()), cy = c->s2ry(r.at.y());
+            wheel(&d, r.at, r.angle);
+            const QPointF f = r.factor;
+            QVERIFY(near(c->realX0(), -cx * f.x() + cx) && near(c->realX1(), (100 - cx) * f.x() + cx));
+            QVERIFY(near(c->realY0(), -cy * f.y() + cy) && near(c->realY1(), (100 - cy) * f.y() + cy));
+            d.coord()->setWheelZoom(false);
+            const double x0 = c->realX0(), y0 = c->realY0();
+            wheel(&d, r.at, r.angle);
+            QCOMPARE(QPointF(c->realX0(), c->realY0()), QPointF(x0, y0));
+        }
+    }
     void viewKeptUntilReset()
     {
         Shown s(ramp(512, 512));

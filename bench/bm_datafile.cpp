@@ -1,4 +1,5 @@
 // Speed of the data-file text a worker builds after every slice.
+#include "recon/bigbuffer.h"
 #include "recon/ctimgdatafile.h"
 #include "tools/phantom.h"
 
@@ -41,11 +42,11 @@ void BM_DataText(benchmark::State& state)
     const int n = int(state.range(0));
     const std::vector<double> m = sliceMatrix(n);
     const DataRegion region{0.0, 0.0, double(n), double(n)};
-    QByteArray text;
+    PageBytes text;
     buildCtImgDataText({m.data(), n, n}, region, DataLimits(), &text); // the previous slice
     for (auto _ : state) {
         buildCtImgDataText({m.data(), n, n}, region, DataLimits(), &text);
-        benchmark::DoNotOptimize(text.constData());
+        benchmark::DoNotOptimize(text.data());
     }
     state.SetItemsProcessed(state.iterations() * std::int64_t(n) * n);
     state.SetBytesProcessed(state.iterations() * std::int64_t(text.size()));

@@ -8,7 +8,6 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -334,14 +333,6 @@ int intTextLength(std::int64_t n)
 
 } // namespace
 
-QByteArray buildCtImgDataText(const MatrixView& result, const DataRegion& region, const DataLimits& limits)
-{
-    QByteArray text;
-    buildCtImgDataText(result, region, limits, &text);
-    text.squeeze();
-    return text;
-}
-
 namespace {
 
 // Writes the file text into the memory room(bound) gives for the longest
@@ -431,27 +422,18 @@ std::int64_t writeDataText(const MatrixView& result, const DataRegion& g, const 
 
 } // namespace
 
-bool buildCtImgDataText(const MatrixView& result, const DataRegion& g, const DataLimits& lim, QByteArray* out)
+QByteArray buildCtImgDataText(const MatrixView& result, const DataRegion& g, const DataLimits& lim)
 {
-    // Memory another thread still reads is let go, never written or copied.
-    if (!out->isDetached())
-        *out = QByteArray();
-    // Pairs with the release of the last other copy on the saver thread.
-    std::atomic_thread_fence(std::memory_order_acquire);
-    out->truncate(0); // keeps the capacity
-    const std::int64_t n = writeDataText(result, g, lim, [out](std::size_t bound) {
-        const qsizetype had = out->capacity();
-        out->resize(qsizetype(bound));
-        if (out->capacity() > had)
-            adviseHugePages(out->data(), bound);
-        return out->data();
+    QByteArray text;
+    const std::int64_t n = writeDataText(result, g, lim, [&text](std::size_t bound) {
+        text.resize(qsizetype(bound));
+        return text.data();
     });
-    if (n < 0) {
-        out->clear();
-        return false;
-    }
-    out->resize(qsizetype(n));
-    return true;
+    if (n < 0)
+        return QByteArray();
+    text.resize(qsizetype(n));
+    text.squeeze();
+    return text;
 }
 
 bool buildCtImgDataText(const MatrixView& result, const DataRegion& g, const DataLimits& lim, PageBytes* out)

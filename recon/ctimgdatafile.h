@@ -61,13 +61,9 @@ char* formatDouble6(double v, char* out);
 // The whole file text. Empty (with one diagnostic line) only for a region
 // that is not finite or would need an absurd amount of text.
 QByteArray buildCtImgDataText(const MatrixView& result, const DataRegion& region, const DataLimits& limits);
-// The same into *text, whose memory is reused when no other copy of it is
-// alive (a worker keeps the text of its last slice: by the next slice the
-// saver has written and dropped it, and warm memory is several times faster
-// to fill than fresh pages). False, with *text empty, where the above is empty.
-bool buildCtImgDataText(const MatrixView& result, const DataRegion& region, const DataLimits& limits,
-                        QByteArray* text);
-// The same into page memory, for writing without the page cache. The caller
+// The same into page memory, for writing without the page cache; false
+// where the above is empty. A worker refills the same memory slice after
+// slice (warm memory is several times faster to fill than fresh pages); it
 // makes sure no other thread reads *text meanwhile.
 bool buildCtImgDataText(const MatrixView& result, const DataRegion& region, const DataLimits& limits,
                         PageBytes* text);

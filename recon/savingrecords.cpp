@@ -56,25 +56,6 @@ void registerSavingTypes()
     qRegisterMetaType<SavingImg*>("SavingImg*");
 }
 
-SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const MatrixView& result,
-                           const DataRegion& region, const DataLimits& limits, QByteArray* textBuffer)
-{
-    QByteArray text;
-    if (textBuffer) {
-        if (!buildCtImgDataText(result, region, limits, textBuffer))
-            return nullptr;
-        text = *textBuffer;
-    } else {
-        text = buildCtImgDataText(result, region, limits);
-        if (text.isEmpty())
-            return nullptr;
-    }
-    auto* d = new SavingData;
-    fillBase(d, settings, sliceNo);
-    d->data = std::move(text);
-    return d;
-}
-
 bool pagesFree(const std::shared_ptr<PageBytes>& buffer)
 {
     if (buffer.use_count() != 1)
@@ -84,13 +65,19 @@ bool pagesFree(const std::shared_ptr<PageBytes>& buffer)
     return true;
 }
 
-SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const MatrixView& result,
-                           const DataRegion& region, const DataLimits& limits, std::shared_ptr<PageBytes>* textBuffer)
+namespace {
+
+// The record of bytes that build writes into page memory: *buffer's when no
+// record holds it any more, else (and without a buffer) fresh memory, which
+// then becomes *buffer.
+template <class Build>
+SavingData* pagesRecord(const SaveSettings& settings, int sliceNo, std::shared_ptr<PageBytes>* buffer, Build build)
 {
-    std::shared_ptr<PageBytes>& pages = *textBuffer;
+    std::shared_ptr<PageBytes> fresh;
+    std::shared_ptr<PageBytes>& pages = buffer ? *buffer : fresh;
     if (!pages || !pagesFree(pages))
         pages = std::make_shared<PageBytes>();
-    if (!buildCtImgDataText(result, region, limits, pages.get()))
+    if (!build(pages.get()))
         return nullptr;
     auto* d = new SavingData;
     fillBase(d, settings, sliceNo);
@@ -98,19 +85,21 @@ SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const Matr
     return d;
 }
 
+} // namespace
+
+SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const MatrixView& result,
+                           const DataRegion& region, const DataLimits& limits, std::shared_ptr<PageBytes>* textBuffer)
+{
+    return pagesRecord(settings, sliceNo, textBuffer,
+                       [&](PageBytes* p) { return buildCtImgDataText(result, region, limits, p); });
+}
+
 SavingData* makeSavingTiff(const SaveSettings& settings, int sliceNo, const MatrixView& result, const DataRegion& region,
                            std::shared_ptr<PageBytes>* buffer)
 {
-    std::shared_ptr<PageBytes> fresh;
-    std::shared_ptr<PageBytes>& pages = buffer ? *buffer : fresh;
-    if (!pages || !pagesFree(pages))
-        pages = std::make_shared<PageBytes>();
-    if (!buildFloatTiff(result, region, pages.get()))
-        return nullptr;
-    auto* d = new SavingData;
-    fillBase(d, settings, sliceNo);
-    d->pages = pages;
-    d->ext = QStringLiteral("tif");
+    SavingData* d = pagesRecord(settings, sliceNo, buffer, [&](PageBytes* p) { return buildFloatTiff(result, region, p); });
+    if (d)
+        d->ext = QStringLiteral("tif");
     return d;
 }
 

@@ -69,17 +69,14 @@ struct SaveSettings {
 };
 
 // Worker-side builders. Null when there is nothing to save: a region the
-// data text refuses, or an image without data. A worker passes the same
-// textBuffer for every slice; the record shares it, and once the saver has
-// dropped the record its memory is filled again instead of fresh pages.
-SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const MatrixView& result,
-                           const DataRegion& region, const DataLimits& limits, QByteArray* textBuffer = nullptr);
-// The same with the text in page memory the saver writes without the page
-// cache. *textBuffer is filled when no record holds it any more, else
-// replaced by a fresh one; it must not be null.
+// data text refuses, or an image without data. The data text goes into page
+// memory the saver writes without the page cache. A worker passes the same
+// textBuffer for every slice: the record shares it, and once the saver has
+// dropped the record it is filled again instead of fresh pages (while a
+// record still holds it, a fresh one replaces it).
 SavingData* makeSavingData(const SaveSettings& settings, int sliceNo, const MatrixView& result,
                            const DataRegion& region, const DataLimits& limits,
-                           std::shared_ptr<PageBytes>* textBuffer);
+                           std::shared_ptr<PageBytes>* textBuffer = nullptr);
 // True when no record shares buffer any more, so that it may be refilled.
 bool pagesFree(const std::shared_ptr<PageBytes>& buffer);
 // The float TIFF of the region (see tiffslice.h) in page memory, kept in

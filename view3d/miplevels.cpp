@@ -1,5 +1,6 @@
 #include "view3d/miplevels.h"
 
+#include "recon/bigbuffer.h"
 #include "view3d/allcores.h"
 #include "view3d/doubleorder.h"
 #include "view3d/mipcaster.h"
@@ -87,10 +88,18 @@ MipValueClasses::MipValueClasses(const MipClasses& classes, double thMin, double
         first[std::size_t(c) + 1] += first[std::size_t(c)];
 }
 
+MipLevelVolume::~MipLevelVolume()
+{
+    if (data)
+        bigFree(data, bytes);
+}
+
 namespace {
 
-std::shared_ptr<const MipLevelVolume> classify(const SliceStack& st, double thMin, double thMax, const QColor& a,
-                                               const QColor& b)
+// old: the stack's previous classes, whose memory is taken over when no
+// picture holds them any more (a fresh 256 MiB costs a fault per page).
+std::shared_ptr<MipLevelVolume> classify(const SliceStack& st, double thMin, double thMax, const QColor& a,
+                                         const QColor& b, const std::shared_ptr<MipLevelVolume>& old)
 {
     const std::size_t plane = std::size_t(std::max(0, st.width)) * std::size_t(std::max(0, st.height));
     if (plane == 0 || st.count() == 0)
@@ -104,17 +113,21 @@ std::shared_ptr<const MipLevelVolume> classify(const SliceStack& st, double thMi
     if (available >= 0 && double(n) * 2 > double(available) / 2)
         return {};
     auto vol = std::make_shared<MipLevelVolume>(a, b);
-    vol->data.reset(new (std::nothrow) std::uint16_t[n + 1]); // the spare value: two-byte reads four
+    vol->bytes = (n + 1) * sizeof(std::uint16_t); // the spare value: a two-byte read may fetch four
+    if (old && old.use_count() == 1 && old->bytes == vol->bytes)
+        std::swap(vol->data, old->data);
+    else
+        vol->data = static_cast<std::uint16_t*>(bigAlloc(vol->bytes));
     if (!vol->data)
         return {};
     vol->data[n] = 0;
     vol->ss = st.count(), vol->sw = st.width, vol->sh = st.height;
     for (int k = 0; k < st.count(); ++k)
-        vol->slices.push_back(vol->data.get() + plane * std::size_t(k));
+        vol->slices.push_back(vol->data + plane * std::size_t(k));
     const MipValueClasses classes(vol->classes, thMin, thMax);
     forEachOnAllCores(st.count(), [&](int k) {
         const double* v = st.slices[std::size_t(k)].values.data();
-        std::uint16_t* out = vol->data.get() + plane * std::size_t(k);
+        std::uint16_t* out = vol->data + plane * std::size_t(k);
         for (std::size_t i = 0; i < plane; ++i)
             out[i] = std::uint16_t(classes.classOf(v[i]));
     });
@@ -131,7 +144,8 @@ struct CacheEntry {
     QRgb vColor, sColor;
     int renders = 0;
     bool refused = false; // no memory, or slices of another size: not tried again
-    std::shared_ptr<const MipLevelVolume> levels;
+    std::shared_ptr<MipLevelVolume> levels;
+    std::shared_ptr<MipLevelVolume> spare; // the classes of earlier thresholds, for their memory
 };
 
 std::atomic<MipLevelUse> levelUse{MipLevelUse::Settled};
@@ -161,12 +175,16 @@ std::shared_ptr<const MipLevelVolume> mipLevelsFor(const SliceStackPtr& stack, d
     });
     if (e == cache.end())
         e = cache.insert(cache.end(), CacheEntry{stack, thMin, thMax, vColor.rgb(), sColor.rgb()});
-    if (!(e->thMin == thMin && e->thMax == thMax && e->vColor == vColor.rgb() && e->sColor == sColor.rgb()))
+    if (!(e->thMin == thMin && e->thMax == thMax && e->vColor == vColor.rgb() && e->sColor == sColor.rgb())) {
+        std::shared_ptr<MipLevelVolume> spare = e->levels ? std::move(e->levels) : std::move(e->spare);
         *e = CacheEntry{stack, thMin, thMax, vColor.rgb(), sColor.rgb()};
+        e->spare = std::move(spare);
+    }
     ++e->renders;
     if (!e->levels && !e->refused && (use == MipLevelUse::Always || e->renders >= 2)) {
-        e->levels = classify(*stack, thMin, thMax, vColor, sColor);
+        e->levels = classify(*stack, thMin, thMax, vColor, sColor, e->spare);
         e->refused = !e->levels;
+        e->spare.reset();
     }
     return e->levels;
 }

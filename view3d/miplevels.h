@@ -70,10 +70,14 @@ private:
 struct MipLevelVolume {
     int ss = 0, sw = 0, sh = 0;
     MipClasses classes;
-    std::unique_ptr<std::uint16_t[]> data; // ss slices of sw x sh, and one spare value
+    std::uint16_t* data = nullptr; // ss slices of sw x sh, and one spare value
+    std::size_t bytes = 0;
     std::vector<const std::uint16_t*> slices;
 
     MipLevelVolume(const QColor& a, const QColor& b) : classes(a, b) {}
+    ~MipLevelVolume();
+    MipLevelVolume(const MipLevelVolume&) = delete;
+    MipLevelVolume& operator=(const MipLevelVolume&) = delete;
 };
 
 // When the picture classifies a set: never, when the thresholds and colours

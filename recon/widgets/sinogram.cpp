@@ -253,6 +253,10 @@ void Sinogram::genSinogram()
 
 void Sinogram::genSgmImage()
 {
+    // Nobody sees the panel's sinogram in a run with no window, and a
+    // calculation makes its own.
+    if (!checkImageDrawn)
+        return;
     genSinogram();
     genImage();
 }

@@ -56,8 +56,8 @@ public:
     // false outside the image.
     bool checkImageValue(int k, int row, double* v) const;
 
-    // Off in window-less runs: nobody sees the check image, and drawing it
-    // reads a line of every projection.
+    // Off in window-less runs: nobody sees the sinogram or its check image,
+    // and making them reads a line of every projection.
     void setCheckImageDrawn(bool f) { checkImageDrawn = f; }
 
     bool alterStack() const;

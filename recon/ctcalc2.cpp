@@ -40,7 +40,8 @@ void CtCalc2::startCt(CtCalc2* ctc2, bool rotAxIsV, double cor, int slice, bool 
     resultValid = false;
     if (set && params)
         genSinogram0(sgm, *set, rotAxIsV, cor, slice,
-                     SgmRange::of(params->usePartialDataSet, params->startImage, params->usingImages, set->count()));
+                     SgmRange::of(params->usePartialDataSet, params->startImage, params->usingImages, set->count()),
+                     false);
     else
         sgm.clear();
     const int n = CtFft::gridSizeFor(sgm.width);

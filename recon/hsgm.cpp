@@ -29,11 +29,14 @@ void HSgm::clear()
     rows = 0;
 }
 
-void HSgm::resize(int rowCount, int w)
+void HSgm::resize(int rowCount, int w, bool withRaw)
 {
     rows = std::max(0, rowCount);
     width = std::max(0, w);
     const std::size_t n = std::size_t(rows) * std::size_t(width);
     sgm.assign(n, 0.0);
-    raw.assign(n, 0.0);
+    if (withRaw)
+        raw.assign(n, 0.0);
+    else
+        raw.clear();
 }

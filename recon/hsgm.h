@@ -34,7 +34,7 @@ struct HSgm {
 
     bool isEmpty() const { return sgm.empty() || rows <= 0 || width <= 0 || long(rows) * width <= 0; }
     void clear();
-    void resize(int rowCount, int w);
+    void resize(int rowCount, int w, bool withRaw = true); // withRaw false: raw stays empty
     double* sgmRow(int k) { return sgm.data() + std::size_t(k) * std::size_t(width); }
     const double* sgmRow(int k) const { return sgm.data() + std::size_t(k) * std::size_t(width); }
     double* rawRow(int k) { return raw.data() + std::size_t(k) * std::size_t(width); }

@@ -67,7 +67,7 @@ int lineLength(const ImgDatas& set, bool rotAxIsV)
     return rotAxIsV ? set.width() : set.height();
 }
 
-bool genSinogram0(HSgm& hSgm, const ImgDatas& set, bool rotAxIsV, double cor, int slice, SgmRange range)
+bool genSinogram0(HSgm& hSgm, const ImgDatas& set, bool rotAxIsV, double cor, int slice, SgmRange range, bool withRaw)
 {
     // Emptied first, so that a refused request never leaves the previous
     // slice's sinogram behind under the new slice number.
@@ -89,17 +89,18 @@ bool genSinogram0(HSgm& hSgm, const ImgDatas& set, bool rotAxIsV, double cor, in
         return false;
     }
     const SgmGeom g = SgmGeom::make(rotAxIsV, d, cor);
-    hSgm.resize(int(m), g.width);
+    hSgm.resize(int(m), g.width, withRaw);
     if (hSgm.isEmpty())
         return false;
 
     const std::vector<double> i0 = resampled(referenceLine(set.i0(), set, rotAxIsV, slice, 1.0, "I0"), g);
     const std::vector<double> bg = resampled(referenceLine(set.bg(), set, rotAxIsV, slice, 0.0, "BG"), g);
     std::vector<double> line(static_cast<std::size_t>(d));
+    std::vector<double> rawLine(withRaw ? 0 : static_cast<std::size_t>(g.width));
     for (int k = 0; k < hSgm.rows; ++k) {
         ImgData* img = set.image(int((int64_t(s0) + k) % n));
         readLine(img, rotAxIsV, slice, line.data());
-        double* raw = hSgm.rawRow(k);
+        double* raw = withRaw ? hSgm.rawRow(k) : rawLine.data();
         double* sgm = hSgm.sgmRow(k);
         resample(line.data(), g, raw);
         for (int c = 0; c < g.width; ++c)

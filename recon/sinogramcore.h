@@ -28,7 +28,10 @@ struct SgmRange {
 // leaves hSgm empty when the CoR is too close to an edge, the set is empty or
 // the range is unreasonable. Reads the set only, so workers may call it at
 // once, each with its own holder.
-bool genSinogram0(HSgm& hSgm, const ImgDatas& set, bool rotAxIsV, double cor, int slice, SgmRange range);
+// withRaw false: the resampled intensities are not kept (a worker needs the
+// logarithms only).
+bool genSinogram0(HSgm& hSgm, const ImgDatas& set, bool rotAxIsV, double cor, int slice, SgmRange range,
+                  bool withRaw = true);
 
 // D, the length of a detector line across the rotation axis: the image
 // width for a vertical axis, the height for a horizontal one.

@@ -155,7 +155,8 @@ private slots:
 
     void concurrentCallsMatchSerial()
     {
-        // Streamed flat and dark images share one file position between threads.
+        // Streamed flat and dark images share one file position between
+        // threads. The threads keep no intensities, as workers do.
         ImgDatas set;
         PhantomSet ps;
         QVERIFY(ps.load(set, phantomModel(false, 64, 6, 30, 31.5), false));
@@ -168,13 +169,13 @@ private slots:
             pool.emplace_back([&, t] {
                 for (int rep = 0; rep < 4; ++rep)
                     for (int s = t; s < slices; s += 3)
-                        genSinogram0(parallel[size_t(s)], set, false, 31.5 - 0.25 * s, s, {3, 30});
+                        genSinogram0(parallel[size_t(s)], set, false, 31.5 - 0.25 * s, s, {3, 30}, false);
             });
         for (auto& th : pool)
             th.join();
         for (int s = 0; s < slices; ++s)
             QVERIFY(parallel[size_t(s)].slice == s && parallel[size_t(s)].sgm == serial[size_t(s)].sgm
-                    && parallel[size_t(s)].raw == serial[size_t(s)].raw);
+                    && parallel[size_t(s)].raw.empty() && !serial[size_t(s)].raw.empty());
     }
 
     // Axis, true CoR, detector width, starting guess, noise, I0 and BG.

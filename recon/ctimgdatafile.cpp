@@ -236,9 +236,8 @@ char* formatDouble6(double v, char* out)
     const auto q32 = std::uint32_t(q);
     const std::uint64_t digits = twoDigits(q32 / 10000) | (twoDigits(q32 / 100 % 100) << 16)
                                  | (twoDigits(q32 % 100) << 32);
-    int nd = 6;
-    while (nd > 1 && ((digits >> (8 * (nd - 1))) & 0xff) == '0')
-        --nd;
+    // Digits kept: up to the last one that is not '0' (the first never is).
+    const int nd = (63 - __builtin_clzll(digits ^ 0x303030303030ull)) / 8 + 1;
 
     if (negative)
         *p++ = '-';

@@ -80,7 +80,8 @@ void CtFft::setup(int n, int p)
 
 void CtFft::resizeProjections(int p)
 {
-    spectra.resize(std::size_t(p) * 2 * std::size_t(N));
+    if (!spectra.empty())
+        spectra.resize(std::size_t(p) * 2 * std::size_t(N));
     // New rows, their padding included, start as zeros; the padding stays so.
     filt.resize(std::size_t(p) * rowStride(N), 0.0);
     P = p;
@@ -114,15 +115,28 @@ void CtFft::allocResult()
     isDone = false;
 }
 
-bool CtFft::transform(const double* row, int i)
+// A whole run filters each row straight from the transform's output; the
+// spectra of every row are kept only for those who ask for them one by one.
+void CtFft::keepSpectra()
 {
-    if (!row || !validIndex(i, "transform"))
-        return false;
+    spectra.resize(std::size_t(P) * 2 * std::size_t(N));
+}
+
+void CtFft::forward(const double* row)
+{
     for (int k = 0; k < N; ++k) {
         in[k][0] = row[k];
         in[k][1] = 0.0;
     }
     fftw_execute(forwardPlan);
+}
+
+bool CtFft::transform(const double* row, int i)
+{
+    if (!row || !validIndex(i, "transform"))
+        return false;
+    keepSpectra();
+    forward(row);
     std::memcpy(spectrumAt(i), out, sizeof(fftw_complex) * std::size_t(N));
     return true;
 }
@@ -131,10 +145,16 @@ bool CtFft::filter(int i, int projectionCount)
 {
     if (!validIndex(i, "filter"))
         return false;
+    keepSpectra();
+    filterSpectrum(spectrumAt(i), i, projectionCount);
+    return true;
+}
+
+void CtFft::filterSpectrum(const fftw_complex* sp, int i, int projectionCount)
+{
     // Ramp |frequency| * 2 pi / N: bin m of the lower half weighs m, bin m of
     // the upper half N - m, the Nyquist bin N / 2; no window, DC weight 0.
     const double scale = 2.0 * M_PI / N;
-    const fftw_complex* sp = spectrumAt(i);
     const int half = N / 2;
     for (int k = 0; k < half; ++k) {
         fin[k][0] = sp[k][0] * k * scale;
@@ -157,7 +177,6 @@ bool CtFft::filter(int i, int projectionCount)
         for (int k = 0; k < N; ++k)
             q[k] = fout[k][0] / norm;
     }
-    return true;
 }
 
 bool CtFft::backProject(int i, const CalcRegion& region, double startAngle, double angleStep)
@@ -227,10 +246,10 @@ bool CtFft::runAll(const HSgm& sgm, const ProcParams& params, const CalcRegion& 
     if (n != N || m > P)
         setup(n, std::max(m, n == N ? P : 0));
     allocResult();
-    for (int i = 0; i < m; ++i)
-        transform(sgm.sgmRow(i), i);
-    for (int i = 0; i < m; ++i)
-        filter(i, m);
+    for (int i = 0; i < m; ++i) {
+        forward(sgm.sgmRow(i));
+        filterSpectrum(out, i, m);
+    }
     const double bpStart = threadCpuSeconds();
     backProjectAll(m, region, params.startAngle(), params.angleStep());
     bpSeconds = threadCpuSeconds() - bpStart;

@@ -90,6 +90,9 @@ public:
 private:
     void release();
     void resizeProjections(int p);
+    void keepSpectra();
+    void forward(const double* row);
+    void filterSpectrum(const fftw_complex* sp, int i, int projectionCount);
     double* filteredRow(int i);
     bool validIndex(int i, const char* what) const;
 
@@ -109,7 +112,7 @@ private:
 
     // The large buffers live as long as the engine keeps its size, so only
     // its first slice touches fresh memory (on huge pages, see bigbuffer.h).
-    BigVector<double> spectra; // P spectra of N complex values, re and im interleaved
+    BigVector<double> spectra; // P spectra of N complex values, re and im interleaved; from the first transform()
     BigVector<double> filt;    // P rows of stride N + 2 * kBpPad
     BigVector<double> res;
     double vmin = 0.0;

@@ -1,7 +1,9 @@
 #include "view3d/mipcaster.h"
 
 #include "view3d/allcores.h"
+#include "view3d/doubleorder.h"
 #include "view3d/mipkernel.h"
+#include "view3d/miplevels.h"
 
 #include <QDebug>
 #include <QFile>
@@ -14,61 +16,6 @@
 #include <limits>
 
 namespace {
-
-// Doubles in their numeric order as unsigned integers (-0 just below +0).
-quint64 orderKey(double v)
-{
-    quint64 u;
-    std::memcpy(&u, &v, sizeof u);
-    return (u >> 63) ? ~u : (u | (quint64(1) << 63));
-}
-
-double fromOrderKey(quint64 k)
-{
-    const quint64 u = (k >> 63) ? (k & ~(quint64(1) << 63)) : ~k;
-    double v;
-    std::memcpy(&v, &u, sizeof v);
-    return v;
-}
-
-// The smallest finite value where a predicate that goes from false to true
-// along the finite doubles holds (lastTrue: the largest where one that goes
-// from true to false holds).
-template <class Pred>
-bool firstTrue(Pred pred, double* out)
-{
-    quint64 lo = orderKey(-DBL_MAX);
-    quint64 hi = orderKey(DBL_MAX);
-    if (!pred(DBL_MAX))
-        return false;
-    while (lo < hi) {
-        const quint64 mid = lo + (hi - lo) / 2;
-        if (pred(fromOrderKey(mid)))
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    *out = fromOrderKey(lo);
-    return true;
-}
-
-template <class Pred>
-bool lastTrue(Pred pred, double* out)
-{
-    quint64 lo = orderKey(-DBL_MAX);
-    quint64 hi = orderKey(DBL_MAX);
-    if (!pred(-DBL_MAX))
-        return false;
-    while (lo < hi) {
-        const quint64 mid = hi - (hi - lo) / 2;
-        if (pred(fromOrderKey(mid)))
-            lo = mid;
-        else
-            hi = mid - 1;
-    }
-    *out = fromOrderKey(lo);
-    return true;
-}
 
 // The level is monotonic in the value (a rounded subtraction, a division by
 // a constant and an exact scaling), so the values with a level in [0, 255]
@@ -351,16 +298,10 @@ Vec3 MipCaster::rayStart(int c, int r) const
     return view.nx * ((c - width / 2.0) * view.scale) + view.ny * ((r - height / 2.0) * view.scale) + view.shift;
 }
 
-double MipCaster::level(double v, double thMin, double thMax)
-{
-    const double g = (v - thMin) / (thMax - thMin) * 256;
-    return (g >= 0 && g <= 255) ? g : 0.0;
-}
-
 QRgb MipCaster::shade(const QColor& c, double level, int alpha)
 {
-    auto part = [level](int comp) { return int(std::trunc(255 + level * (comp / 255.0 - 1))); };
-    return qRgba(part(c.red()), part(c.green()), part(c.blue()), std::max(0, std::min(255, alpha)));
+    return qRgba(shadePart(c.red(), level), shadePart(c.green(), level), shadePart(c.blue(), level),
+                 std::max(0, std::min(255, alpha)));
 }
 
 namespace {
@@ -441,6 +382,23 @@ QImage castLayer(const MipCaster& mc, const MipSet& set, bool premultiply)
     base.mz = set.csNormal.z;
     base.depth = set.depth();
 
+    // Once the set's thresholds have settled, the rays read colour classes.
+    const std::shared_ptr<const MipLevelVolume> levels =
+        mipLevelsFor(set.stack, set.thMin, set.thMax, set.vColor, set.sColor);
+    std::vector<QRgb> vPalette, sPalette;
+    if (levels) {
+        base.levels = levels->slices.data();
+        vPalette.resize(std::size_t(levels->classes.count()));
+        sPalette.resize(vPalette.size());
+        for (int c = 1; c < levels->classes.count(); ++c) {
+            const double g = levels->classes.levelOf(c);
+            const QRgb v = MipCaster::shade(set.vColor, g, set.alpha), s = MipCaster::shade(set.sColor, g, set.alpha);
+            vPalette[std::size_t(c)] = premultiply ? premultiplied(v) : v;
+            sPalette[std::size_t(c)] = premultiply ? premultiplied(s) : s;
+        }
+    }
+    const auto cast = levels ? castMipLevelTile : castMipTile;
+
     // Kept from render to render: fresh pages cost more than the binning.
     thread_local RayBins scratch;
     RayBins& bins = scratch; // the workers see the caller's bins, not their own
@@ -466,6 +424,10 @@ QImage castLayer(const MipCaster& mc, const MipSet& set, bool premultiply)
         j.px = px;
         j.py = py;
         j.pz = pz;
+        thread_local std::vector<std::int32_t> levelState;
+        levelState.assign(std::size_t(2 * j.count), 0);
+        j.bestLevel = levelState.data();
+        j.bandLevel = j.bestLevel + j.count;
         const double* box = &bins.box[std::size_t(4 * bin)];
         j.x0 = box[0], j.x1 = box[1], j.y0 = box[2], j.y1 = box[3];
         j.dx = bins.dx, j.dy = bins.dy;
@@ -500,7 +462,7 @@ QImage castLayer(const MipCaster& mc, const MipSet& set, bool premultiply)
                     run = nextSlab(run, kb);
                 if (ka < run) {
                     j.k0 = ka, j.k1 = run;
-                    castMipTile(j);
+                    cast(j);
                 }
                 ka = run;
                 while (ka < kb && emptySlab(*st, base, hull, bins.dx, bins.dy, ka))
@@ -511,11 +473,20 @@ QImage castLayer(const MipCaster& mc, const MipSet& set, bool premultiply)
         if (c0 < c1) {
             j.cut = true;
             j.k0 = c0, j.k1 = c1;
-            castMipTile(j);
+            cast(j);
         }
         plain(c1, k1);
         for (int i = 0; i < n; ++i) {
             QRgb* out = reinterpret_cast<QRgb*>(bits + stride * (ray[i] / width)) + ray[i] % width;
+            if (levels) {
+                const int sv = set.showCSection ? j.bandLevel[i] : 0;
+                const int mx = j.bestLevel[i];
+                if (sv > 0)
+                    *out = sPalette[std::size_t(sv)];
+                else if (mx > 0)
+                    *out = vPalette[std::size_t(mx)];
+                continue;
+            }
             const double sv = set.showCSection ? MipCaster::level(j.band[i], set.thMin, set.thMax) : 0.0;
             const double mx = MipCaster::level(j.best[i], set.thMin, set.thMax);
             QRgb col = 0;

@@ -12,6 +12,8 @@
 #include <QImage>
 #include <QVector>
 
+#include <cmath>
+
 class QPainter;
 
 // One slice set as the picture sees it.
@@ -57,7 +59,13 @@ public:
     // Where the ray of picture pixel (c, r) starts.
     Vec3 rayStart(int c, int r) const;
     // The level of value v between the thresholds; 0 outside [0, 255], NaN included.
-    static double level(double v, double thMin, double thMax);
+    static double level(double v, double thMin, double thMax)
+    {
+        const double g = (v - thMin) / (thMax - thMin) * 256;
+        return (g >= 0 && g <= 255) ? g : 0.0;
+    }
     // White at level 0 running to colour c at level 255, with opacity alpha.
     static QRgb shade(const QColor& c, double level, int alpha);
+    // One component of the shade: falls as the level rises (comp <= 255).
+    static int shadePart(int comp, double level) { return int(std::trunc(255 + level * (comp / 255.0 - 1))); }
 };

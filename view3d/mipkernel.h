@@ -23,6 +23,11 @@ struct MipTileJob {
     double depth;
     double* best;                // per ray; in and out
     double* band;                // per ray: value of the last sample near the cut plane
+    // The level-class loop reads these instead: the slices' colour classes
+    // (0 draws nothing), the highest class per ray and the band's class.
+    const std::uint16_t* const* levels;
+    std::int32_t* bestLevel;
+    std::int32_t* bandLevel;
     // Where the rays cross slice k, roughly, in pixels: the box
     // [x0, x1] x [y0, y1] moved by (k - ss/2) * (dx, dy). Only prefetching reads it.
     double x0, x1, y0, y1, dx, dy;
@@ -31,7 +36,10 @@ struct MipTileJob {
 // Picks the widest loop the processor runs; all give the same bits.
 void castMipTile(const MipTileJob& job);
 void castMipTileScalar(const MipTileJob& job);
+void castMipLevelTile(const MipTileJob& job);
+void castMipLevelTileScalar(const MipTileJob& job);
 #if defined(__x86_64__)
 bool mipAvx512Available();
 void castMipTileAvx512(const MipTileJob& job);
+void castMipLevelTileAvx512(const MipTileJob& job);
 #endif

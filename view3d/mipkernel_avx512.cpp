@@ -22,6 +22,7 @@ constexpr int kAhead = 2 * kGroup;
 
 // The rows of slice k that the bin's rays cross (the bin's box moved to the
 // slice). Every row is one run of memory, which the prefetcher also follows.
+template <bool Levels>
 void prefetchBox(const MipTileJob& j, int k)
 {
     const double kz = k - j.ss / 2.0;
@@ -31,11 +32,12 @@ void prefetchBox(const MipTileJob& j, int k)
         return;
     const int cx0 = int(std::max(0.0, x0)), cx1 = int(std::min(j.sw - 1.0, x1));
     const int cy0 = int(std::max(0.0, y0)), cy1 = int(std::min(j.sh - 1.0, y1));
-    const double* slice = j.slices[k];
+    constexpr std::size_t size = Levels ? 2 : 8;
+    const char* slice = Levels ? reinterpret_cast<const char*>(j.levels[k]) : reinterpret_cast<const char*>(j.slices[k]);
     for (int y = cy0; y <= cy1; ++y) {
-        const char* row = reinterpret_cast<const char*>(slice + std::size_t(y) * std::size_t(j.sw));
-        const char* end = row + std::size_t(cx1) * 8;
-        for (const char* a = row + std::size_t(cx0) * 8; a <= end + 63; a += 64)
+        const char* row = slice + std::size_t(y) * std::size_t(j.sw) * size;
+        const char* end = row + std::size_t(cx1) * size;
+        for (const char* a = row + std::size_t(cx0) * size; a <= end + 63; a += 64)
             _mm_prefetch(a, _MM_HINT_T0);
     }
 }
@@ -50,7 +52,15 @@ inline __m512d loadLanes(const double* slice, __m256i idx)
                          slice[at[3]], slice[at[2]], slice[at[1]], slice[at[0]]);
 }
 
-template <bool Cut, bool Desc>
+inline __m256i loadLevels(const std::uint16_t* slice, __m256i idx)
+{
+    alignas(32) std::uint32_t at[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at), idx);
+    return _mm256_set_epi32(slice[at[7]], slice[at[6]], slice[at[5]], slice[at[4]],
+                            slice[at[3]], slice[at[2]], slice[at[1]], slice[at[0]]);
+}
+
+template <bool Cut, bool Desc, bool Levels>
 void allSlices(const MipTileJob& j)
 {
     const __m512d nzx = _mm512_set1_pd(j.nzx), nzy = _mm512_set1_pd(j.nzy), nzz = _mm512_set1_pd(j.nzz);
@@ -61,17 +71,19 @@ void allSlices(const MipTileJob& j)
     const __m512d dlo = _mm512_set1_pd(j.depth - 1), dhi = _mm512_set1_pd(j.depth + 1);
     const __m256i sw = _mm256_set1_epi32(j.sw), sh = _mm256_set1_epi32(j.sh);
     for (int k = j.k0; k < std::min(j.k1, j.k0 + kAhead); ++k)
-        prefetchBox(j, k);
+        prefetchBox<Levels>(j, k);
     for (int kg = j.k0; kg < j.k1; kg += kGroup) {
         const int kn = std::min(kGroup, j.k1 - kg);
         for (int k = kg + kAhead; k < std::min(j.k1, kg + kAhead + kGroup); ++k)
-            prefetchBox(j, k);
+            prefetchBox<Levels>(j, k);
         for (int i = 0; i < j.count; i += 8) {
             const __m512d px = _mm512_loadu_pd(j.px + i);
             const __m512d py = _mm512_loadu_pd(j.py + i);
             const __m512d pz = _mm512_loadu_pd(j.pz + i);
-            __m512d b = _mm512_loadu_pd(j.best + i);
-            __m512d bd = Cut ? _mm512_loadu_pd(j.band + i) : b;
+            __m512d b = Levels ? _mm512_setzero_pd() : _mm512_loadu_pd(j.best + i);
+            __m512d bd = Cut && !Levels ? _mm512_loadu_pd(j.band + i) : b;
+            __m256i bl = Levels ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(j.bestLevel + i)) : _mm256_setzero_si256();
+            __m256i bdl = Levels && Cut ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(j.bandLevel + i)) : bl;
             for (int g = 0; g < kn; ++g) {
                 const int k = kg + g;
                 const __m512d kz = _mm512_set1_pd(k - j.ss / 2.0);
@@ -89,10 +101,18 @@ void allSlices(const MipTileJob& j)
                     continue;
                 const __m256i idx = _mm256_add_epi32(_mm256_mullo_epi32(iy, sw), ix);
                 // Lanes outside the slice read its first value and take nothing.
-                const __m512d v = loadLanes(j.slices[k], _mm256_maskz_mov_epi32(in, idx));
-                __mmask8 take = _mm512_mask_cmp_pd_mask(in, v, vlo, _CMP_GE_OQ);
-                take = _mm512_mask_cmp_pd_mask(take, v, vhi, _CMP_LE_OQ);
-                take = _mm512_mask_cmp_pd_mask(take, v, b, Desc ? _CMP_LT_OQ : _CMP_GT_OQ);
+                __m512d v;
+                __m256i vl;
+                __mmask8 take;
+                if (Levels) {
+                    vl = loadLevels(j.levels[k], _mm256_maskz_mov_epi32(in, idx));
+                    take = _mm256_mask_cmpgt_epi32_mask(in, vl, bl);
+                } else {
+                    v = loadLanes(j.slices[k], _mm256_maskz_mov_epi32(in, idx));
+                    take = _mm512_mask_cmp_pd_mask(in, v, vlo, _CMP_GE_OQ);
+                    take = _mm512_mask_cmp_pd_mask(take, v, vhi, _CMP_LE_OQ);
+                    take = _mm512_mask_cmp_pd_mask(take, v, b, Desc ? _CMP_LT_OQ : _CMP_GT_OQ);
+                }
                 if (Cut) {
                     const __m512d hz = _mm512_add_pd(pz, _mm512_mul_pd(t, nzz));
                     const __m512d d = _mm512_add_pd(_mm512_add_pd(_mm512_mul_pd(hx, mx), _mm512_mul_pd(hy, my)),
@@ -100,13 +120,25 @@ void allSlices(const MipTileJob& j)
                     take = _mm512_mask_cmp_pd_mask(take, d, depth, _CMP_LT_OQ);
                     __mmask8 near = _mm512_mask_cmp_pd_mask(in, d, dlo, _CMP_GT_OQ);
                     near = _mm512_mask_cmp_pd_mask(near, d, dhi, _CMP_LT_OQ);
-                    bd = _mm512_mask_mov_pd(bd, near, v);
+                    if (Levels)
+                        bdl = _mm256_mask_mov_epi32(bdl, near, vl);
+                    else
+                        bd = _mm512_mask_mov_pd(bd, near, v);
                 }
-                b = _mm512_mask_mov_pd(b, take, v);
+                if (Levels)
+                    bl = _mm256_mask_mov_epi32(bl, take, vl);
+                else
+                    b = _mm512_mask_mov_pd(b, take, v);
             }
-            _mm512_storeu_pd(j.best + i, b);
-            if (Cut)
-                _mm512_storeu_pd(j.band + i, bd);
+            if (Levels) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(j.bestLevel + i), bl);
+                if (Cut)
+                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(j.bandLevel + i), bdl);
+            } else {
+                _mm512_storeu_pd(j.best + i, b);
+                if (Cut)
+                    _mm512_storeu_pd(j.band + i, bd);
+            }
         }
     }
 }
@@ -116,9 +148,14 @@ void allSlices(const MipTileJob& j)
 void castMipTileAvx512(const MipTileJob& j)
 {
     if (j.cut)
-        j.descending ? allSlices<true, true>(j) : allSlices<true, false>(j);
+        j.descending ? allSlices<true, true, false>(j) : allSlices<true, false, false>(j);
     else
-        j.descending ? allSlices<false, true>(j) : allSlices<false, false>(j);
+        j.descending ? allSlices<false, true, false>(j) : allSlices<false, false, false>(j);
+}
+
+void castMipLevelTileAvx512(const MipTileJob& j)
+{
+    j.cut ? allSlices<true, false, true>(j) : allSlices<false, false, true>(j);
 }
 
 #endif

@@ -4,6 +4,7 @@
 #include "tests/support/testutil.h"
 #include "view3d/mipcaster.h"
 #include "view3d/mipkernel.h"
+#include "view3d/miplevels.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -61,6 +62,7 @@ private slots:
     void sameAsReference_data();
     void sameAsReference();
     void kernelsAgree();
+    void levelClasses();
     void turnAbout();
     void svg();
 };
@@ -167,19 +169,24 @@ void TstMipCaster::sameAsReference()
     mc.sets << a;
     if (twoSets)
         mc.sets << b;
-    const QImage fast = mc.render();
     const QImage reference = referenceMipPicture(mc);
-    QCOMPARE(fast.size(), reference.size());
-    int differ = 0;
-    int coloured = 0;
-    for (int r = 0; r < fast.height(); ++r) {
-        for (int c = 0; c < fast.width(); ++c) {
-            differ += fast.pixel(c, r) != reference.pixel(c, r);
-            coloured += fast.pixel(c, r) != qRgb(255, 255, 255);
+    // From the values, and from the colour classes of a settled view.
+    for (MipLevelUse use : {MipLevelUse::Never, MipLevelUse::Always}) {
+        setMipLevelUse(use);
+        const QImage fast = mc.render();
+        setMipLevelUse(MipLevelUse::Settled);
+        QCOMPARE(fast.size(), reference.size());
+        int differ = 0;
+        int coloured = 0;
+        for (int r = 0; r < fast.height(); ++r) {
+            for (int c = 0; c < fast.width(); ++c) {
+                differ += fast.pixel(c, r) != reference.pixel(c, r);
+                coloured += fast.pixel(c, r) != qRgb(255, 255, 255);
+            }
         }
+        QCOMPARE(differ, 0);
+        QVERIFY(coloured > 100); // not a blank picture compared with a blank one
     }
-    QCOMPARE(differ, 0);
-    QVERIFY(coloured > 100); // not a blank picture compared with a blank one
 }
 
 // The vector loop gives the plain loop's bits (the picture tests above run only one of them).
@@ -222,10 +229,79 @@ void TstMipCaster::kernelsAgree()
         QVERIFY(std::memcmp(best[0].data(), best[1].data(), n * sizeof(double)) == 0);
         QVERIFY(std::memcmp(band[0].data(), band[1].data(), n * sizeof(double)) == 0);
         QVERIFY(std::count_if(best[0].begin(), best[0].end(), [](double v) { return v > 2; }) > n / 4);
+        // The same rays over colour classes (here the values' integer parts).
+        std::vector<std::vector<std::uint16_t>> classes;
+        std::vector<const std::uint16_t*> levels;
+        for (const SliceData& sl : st->slices) {
+            classes.emplace_back();
+            for (double v : sl.values)
+                classes.back().push_back(std::uint16_t(std::isnan(v) ? 0 : v));
+            classes.back().push_back(0);
+        }
+        for (const auto& c : classes)
+            levels.push_back(c.data());
+        j.levels = levels.data();
+        std::vector<std::int32_t> bestLevel[2], bandLevel[2];
+        for (int which = 0; which < 2; ++which) {
+            bestLevel[which].assign(n, 0);
+            bandLevel[which].assign(n, 0);
+            j.bestLevel = bestLevel[which].data();
+            j.bandLevel = bandLevel[which].data();
+            which ? castMipLevelTileAvx512(j) : castMipLevelTileScalar(j);
+        }
+        QCOMPARE(bestLevel[1], bestLevel[0]);
+        QCOMPARE(bandLevel[1], bandLevel[0]);
+        QVERIFY(std::count_if(bestLevel[0].begin(), bestLevel[0].end(), [](int c) { return c > 2; }) > n / 4);
     }
 #else
     QSKIP("one loop only");
 #endif
+}
+
+// A colour class stands for every level in it: same class, same shades of
+// both colours; class 0 exactly where nothing is drawn. The class of a value
+// is found without its level and must agree with it.
+void TstMipCaster::levelClasses()
+{
+    QRandomGenerator rng(5);
+    const struct {
+        QColor a, b;
+        double thMin, thMax;
+    } rows[] = {
+        {{0, 127, 127}, {127, 0, 0}, 1, 9},
+        {{127, 0, 127}, {0, 127, 0}, 9, 1},
+        {{3, 200, 254}, {255, 255, 255}, -1e-300, 1e-300},
+        {{rng.bounded(256), rng.bounded(256), rng.bounded(256)}, {rng.bounded(256), 0, 1}, 1e6, 1e6 + 1e-9},
+        {{0, 0, 0}, {1, 1, 1}, -3, 1e300},
+    };
+    for (const auto& r : rows) {
+        const MipClasses classes(r.a, r.b);
+        const MipValueClasses byValue(classes, r.thMin, r.thMax);
+        QVERIFY(classes.count() < 65536);
+        for (int c = 1; c < classes.count(); ++c)
+            QCOMPARE(classes.classOf(classes.levelOf(c)), c);
+        const double span = r.thMax - r.thMin;
+        std::vector<double> values = {r.thMin, r.thMax, std::nextafter(r.thMin, r.thMax),
+                                      r.thMin + span * 255 / 256, std::nan(""), HUGE_VAL, -HUGE_VAL, -0.0, 0.0};
+        for (int i = 0; i < 20000; ++i) {
+            const double v = r.thMin + span * (rng.generateDouble() * 1.2 - 0.1);
+            values.push_back(v);
+            values.push_back(std::nextafter(v, HUGE_VAL));
+        }
+        int drawn = 0;
+        for (double v : values) {
+            const double g = MipCaster::level(v, r.thMin, r.thMax);
+            const int c = classes.classOf(g);
+            QCOMPARE(byValue.classOf(v), c);
+            QCOMPARE(c > 0, g > 0);
+            if (c == 0)
+                continue;
+            ++drawn;
+            for (const QColor& col : {r.a, r.b})
+                QCOMPARE(MipCaster::shade(col, classes.levelOf(c), 255), MipCaster::shade(col, g, 255));
+        }
+        QVERIFY(drawn > 10000);
+    }
 }
 
 void TstMipCaster::turnAbout()

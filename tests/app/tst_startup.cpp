@@ -30,7 +30,8 @@ private slots:
     {
         QTest::addColumn<Run>("run");
         // Configuration messages are tst_optiontable's and tst_linetokens'; here both switches.
-        QTest::newRow("-nw from the config file (-c)") << Run{"-nw\n", {}, {"-e", "-c", "my.cfg"}, {}, {}, 0, {}};
+        QTest::newRow("-nw from the config file (-c)")
+            << Run{"-nw\n", {}, {"-e", "-c", "my.cfg"}, {}, {}, 0, {}};
         QTest::newRow("-nw from the config file (-config)")
             << Run{"-nw\n", {}, {"-e", "-config", "my.cfg"}, {}, {}, 0, {}};
         QTest::newRow("missing batch")
@@ -93,9 +94,9 @@ private slots:
                 ++at;
             QVERIFY2(at < lines.size(), qPrintable("missing or out of order: " + want + "\n" + r.output));
         }
+        static const QRegularExpression doneLine("^Slice \\d+ done: ", QRegularExpression::MultilineOption);
         if (run.status == 0)
-            QCOMPARE(r.output.count(QRegularExpression("^Slice \\d+ done: ", QRegularExpression::MultilineOption)),
-                     run.files.filter(".dat").size());
+            QCOMPARE(r.output.count(doneLine), run.files.filter(".dat").size());
         const QStringList found = filesUnder(dir.path()).filter(QRegularExpression("^(?!phantom/)(?!.*\\.(bat|cfg)$)"));
         run.files.sort();
         QCOMPARE(found, run.files);

@@ -77,11 +77,13 @@ private slots:
         QSignalSpy i0Spy(b.i0ImgSel(), &SelectAFile::fileSelected);
         auto* seqCalc = b.findChild<QAbstractButton*>("SeqCalc");
         seqCalc->click();
-        QTRY_COMPARE_WITH_TIMEOUT(b.findChild<QLineEdit*>("ProgressMsg")->text(), QString("Finished"), 120000);
+        auto* progress = b.findChild<QLineEdit*>("ProgressMsg");
+        QTRY_COMPARE_WITH_TIMEOUT(progress->text(), QString("Finished"), 120000);
         QTRY_VERIFY_WITH_TIMEOUT(!b.isRunning() && !b.anyWorkerBusy() && !b.isLoading(), 60000);
         QCOMPARE(seqCalc->styleSheet(), idleStyle);
-        QTRY_COMPARE(filesUnder(out),
-                     (QStringList{"7135_0-00008.dat", "7135_0-00016.dat", "7145_0-00008.dat", "7145_0-00016.dat"}));
+        const QStringList files{"7135_0-00008.dat", "7135_0-00016.dat",
+                                "7145_0-00008.dat", "7145_0-00016.dat"};
+        QTRY_COMPARE(filesUnder(out), files);
         QStringList chosen;
         for (const QList<QVariant>& args : i0Spy)
             chosen << args.at(0).toString().section('-', -2, -2);

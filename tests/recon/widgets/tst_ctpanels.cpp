@@ -229,7 +229,8 @@ private slots:
     void runStep()
     {
         ProcCtrl p;
-        for (const auto& [from, to, step, directed] : {std::array{130, 120, 5, -5}, {-2, 1, 0, 1}, {3, 9, -2, 2}}) {
+        const std::array<int, 4> rows[] = {{130, 120, 5, -5}, {-2, 1, 0, 1}, {3, 9, -2, 2}};
+        for (const auto& [from, to, step, directed] : rows) {
             p.setSliceFrom(from), p.setSliceTo(to), p.setSliceStep(step);
             const ProcParams params = p.procParams(false, true);
             QCOMPARE(QList<int>({params.from, params.to, params.step}), QList<int>({from, to, directed}));

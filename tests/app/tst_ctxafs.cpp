@@ -12,30 +12,15 @@ class TstCtXafs : public QObject
     Q_OBJECT
 
 private slots:
-    void seriesLoop_data()
-    {
-        QTest::addColumn<bool>("subDirs");
-        QTest::addColumn<QString>("loopBatch"); // empty: the shipped one
-        QTest::newRow("shipped batch, standard naming") << false << QString();
-        QString subDirBatch = readShipped();
-        subDirBatch.replace("add_inf_VKR_standard      1", "add_inf_VKR_standard      0");
-        QTest::newRow("sub-directories") << true << subDirBatch;
-    }
-
+    // Sets in sub-directories: tst_seqexec and tst_bodyseq.
     void seriesLoop()
     {
-        QFETCH(bool, subDirs);
-        QFETCH(QString, loopBatch);
         QTemporaryDir dir;
-        QStringList phantomArgs{"--energies", "7105,7115,7125", "--i0-energies", "7100,7110,7120,7150",
-                                "-W", "128", "-H", "32", "-n", "90", "-o", "series"};
-        if (subDirs)
-            phantomArgs << "--subdirs";
+        const QStringList phantomArgs{"--energies", "7105,7115,7125", "--i0-energies", "7100,7110,7120,7150",
+                                      "-W", "128", "-H", "32", "-n", "90", "-o", "series"};
         const ProcessResult made = runProcess(FENU2_PHANTOM_EXE, phantomArgs, dir.path());
         QVERIFY2(made.exitCode == 0, qPrintable(made.output));
-
-        const QString batch = loopBatch.isEmpty() ? QString(FENU2_SOURCE_DIR "/resources/ctxafs.bat")
-                                                  : writeTextFile(dir.filePath("loop.bat"), loopBatch);
+        const QString batch = FENU2_SOURCE_DIR "/resources/ctxafs.bat";
         const ProcessResult loop = runProcess(FENU2_EXE, {"-nw", "-e", "-b", batch, "-x"}, dir.path(), 300000);
         QVERIFY2(loop.finished && loop.exitCode == 0, qPrintable(loop.output));
 
@@ -48,9 +33,8 @@ private slots:
         single.replace("auto_save_data_path       results", "auto_save_data_path       single");
         QStringList expected;
         for (int k = 0; k < tags.size(); ++k) {
-            const QString tag = subDirs ? tags[k].chopped(2) : tags[k];
-            single += subDirs ? QString("images_load series/data/%1 *.img\n").arg(tag)
-                              : QString("images_load series/data proj-%1-*.img\n").arg(tag);
+            const QString& tag = tags[k];
+            single += QString("images_load series/data proj-%1-*.img\n").arg(tag);
             single += QString("i0_load series/i0/i0-%1-00000.img\nauto_save_data_tag %2\ncalc_exec\n").arg(nearestI0[k], tag);
             for (const char* s : {"00008", "00016", "00024"})
                 expected << QString("%1/%1-%2.dat").arg(tag, s);

@@ -172,6 +172,23 @@ void* allocFrameMemory(std::size_t bytes)
     return p;
 }
 
+void* allocSharedBlock(std::size_t bytes)
+{
+    if (bytes < frameBlockMinBytes)
+        return ::operator new(bytes, std::nothrow);
+    return mapBlock(blockLength(bytes));
+}
+
+void freeSharedBlock(void* p, std::size_t bytes) noexcept
+{
+    if (!p)
+        return;
+    if (bytes < frameBlockMinBytes)
+        ::operator delete(p);
+    else
+        unmapBlock(p, blockLength(bytes));
+}
+
 void freeFrameMemory(void* p, std::size_t bytes) noexcept
 {
     if (!p)

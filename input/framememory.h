@@ -15,3 +15,9 @@ constexpr std::size_t frameBlockMinBytes = std::size_t(2) << 20;
 void* allocFrameMemory(std::size_t bytes);
 // bytes: the size given to allocFrameMemory.
 void freeFrameMemory(void* p, std::size_t bytes) noexcept;
+
+// One block for many small pieces read at once (the held lines of a whole
+// set): on huge pages from frameBlockMinBytes, without the ready blocks of
+// the frame pool. Null when memory runs out.
+void* allocSharedBlock(std::size_t bytes);
+void freeSharedBlock(void* p, std::size_t bytes) noexcept;

@@ -62,14 +62,20 @@ bool ImgData::probe(int frame)
     return ok;
 }
 
-bool ImgData::holdLines(const std::shared_ptr<const LineSelection>& sel, std::vector<uint8_t>& scratch)
+int64_t ImgData::heldBytes(const LineSelection& sel) const
+{
+    return ready ? heldLineBytes(pixelKind(), width, height, sel) : 0;
+}
+
+bool ImgData::holdLines(const std::shared_ptr<const LineSelection>& sel, std::vector<uint8_t>& scratch, uint8_t* into,
+                        const std::shared_ptr<const uint8_t>& block)
 {
     struct Rows : RowSource {
         ImgData& d;
         explicit Rows(ImgData& img) : d(img) {}
         bool readRows(int y0, int rows, uint8_t* dst) override { return d.readRows(y0, rows, dst); }
     } rows(*this);
-    return ready && readHeldLines(rows, pixelKind(), width, height, sel, scratch, held);
+    return ready && readHeldLines(rows, pixelKind(), width, height, sel, scratch, held, into, block);
 }
 
 void ImgData::findMinMax()

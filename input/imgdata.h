@@ -40,8 +40,11 @@ public:
     // lines held by holdLines.
     bool probe(int frameIndex);
     // Reads the selected lines of the frame from the file, in place of those
-    // held before. scratch: reusable buffer for cutting out columns.
-    bool holdLines(const std::shared_ptr<const LineSelection>& sel, std::vector<uint8_t>& scratch);
+    // held before. scratch: reusable buffer for cutting out columns; into:
+    // heldBytes(sel) of block's memory to hold them in (null: memory of its own).
+    bool holdLines(const std::shared_ptr<const LineSelection>& sel, std::vector<uint8_t>& scratch,
+                   uint8_t* into = nullptr, const std::shared_ptr<const uint8_t>& block = {});
+    int64_t heldBytes(const LineSelection& sel) const;
     void dropLines() { held.clear(); }
     // Stored rows y0 .. y0 + rows - 1 straight from the file (little-endian
     // pixels of pixelKind(), rows of width pixels).

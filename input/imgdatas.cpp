@@ -59,6 +59,12 @@ bool ImgDatas::holdLines(bool rows, const std::vector<int>& lines)
     if (images.isEmpty())
         return true;
     const auto sel = LineSelection::make(rows, lines, rows ? setHeight : setWidth);
+    // The lines of every frame in one block: fresh memory costs a fault a
+    // page, which took longer than the reading itself.
+    std::vector<int64_t> at(std::size_t(images.size()) + 1, 0);
+    for (int i = 0; i < images.size(); ++i)
+        at[std::size_t(i) + 1] = at[std::size_t(i)] + images.at(i)->heldBytes(*sel);
+    const std::shared_ptr<uint8_t> block = heldLineBlock(std::size_t(at.back()));
     // Several reads in flight keep the disk busy; the frames are claimed
     // one by one so that a slow file holds up only its own thread.
     const int threads = std::clamp(int(std::thread::hardware_concurrency()), 2, 8);
@@ -68,7 +74,8 @@ bool ImgDatas::holdLines(bool rows, const std::vector<int>& lines)
     const auto work = [&] {
         std::vector<uint8_t> scratch;
         for (int i = next++; i < images.size(); i = next++) {
-            if (images.at(i)->holdLines(sel, scratch))
+            uint8_t* into = block ? block.get() + at[std::size_t(i)] : nullptr;
+            if (images.at(i)->holdLines(sel, scratch, into, block))
                 continue;
             ++failed;
             int f = firstFailed.load();

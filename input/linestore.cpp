@@ -1,5 +1,7 @@
 #include "input/linestore.h"
 
+#include "input/framememory.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -36,7 +38,7 @@ bool HeldLines::row(int y, double* dst) const
     const int s = sel->slot(y);
     if (s < 0)
         return false;
-    convertPixels(bytes.data() + int64_t(s) * width * pixelBytes(kind), kind, std::size_t(width), dst);
+    convertPixels(data + int64_t(s) * width * pixelBytes(kind), kind, std::size_t(width), dst);
     return true;
 }
 
@@ -47,18 +49,35 @@ bool HeldLines::column(int x, double* dst) const
     const int s = sel->slot(x);
     if (s < 0)
         return false;
-    convertPixels(bytes.data() + int64_t(s) * height * pixelBytes(kind), kind, std::size_t(height), dst);
+    convertPixels(data + int64_t(s) * height * pixelBytes(kind), kind, std::size_t(height), dst);
     return true;
 }
 
 void HeldLines::clear()
 {
     sel.reset();
-    bytes = FrameBytes();
+    block.reset();
+    data = nullptr;
+}
+
+int64_t heldLineBytes(PixelKind kind, int width, int height, const LineSelection& sel)
+{
+    if (width <= 0 || height <= 0)
+        return 0;
+    return int64_t(sel.rows ? width : height) * pixelBytes(kind) * int64_t(sel.lines.size());
+}
+
+std::shared_ptr<uint8_t> heldLineBlock(std::size_t n)
+{
+    auto* p = static_cast<uint8_t*>(allocSharedBlock(std::max<std::size_t>(n, 1)));
+    if (!p)
+        return {};
+    return std::shared_ptr<uint8_t>(p, [n](uint8_t* q) { freeSharedBlock(q, std::max<std::size_t>(n, 1)); });
 }
 
 bool readHeldLines(RowSource& src, PixelKind kind, int width, int height,
-                   const std::shared_ptr<const LineSelection>& sel, std::vector<uint8_t>& scratch, HeldLines& out)
+                   const std::shared_ptr<const LineSelection>& sel, std::vector<uint8_t>& scratch, HeldLines& out,
+                   uint8_t* into, const std::shared_ptr<const uint8_t>& block)
 {
     out.clear();
     if (!sel || width <= 0 || height <= 0)
@@ -67,14 +86,22 @@ bool readHeldLines(RowSource& src, PixelKind kind, int width, int height,
     const int64_t rowBytes = width * bpp;
     const std::vector<int>& lines = sel->lines;
     const int64_t lineBytes = sel->rows ? rowBytes : height * bpp;
-    FrameBytes bytes(std::size_t(lineBytes * int64_t(lines.size())));
+    std::shared_ptr<const uint8_t> owner = block;
+    if (!into) {
+        std::shared_ptr<uint8_t> own = heldLineBlock(std::size_t(lineBytes * int64_t(lines.size())));
+        if (!own)
+            return false;
+        into = own.get();
+        owner = std::move(own);
+    }
+    uint8_t* const bytes = into;
     if (sel->rows) {
         // One read per run of consecutive rows.
         for (std::size_t i = 0; i < lines.size();) {
             std::size_t j = i + 1;
             while (j < lines.size() && lines[j] == lines[j - 1] + 1)
                 ++j;
-            if (!src.readRows(lines[i], int(j - i), bytes.data() + int64_t(i) * rowBytes))
+            if (!src.readRows(lines[i], int(j - i), bytes + int64_t(i) * rowBytes))
                 return false;
             i = j;
         }
@@ -87,14 +114,15 @@ bool readHeldLines(RowSource& src, PixelKind kind, int width, int height,
                 return false;
             for (std::size_t s = 0; s < lines.size(); ++s) {
                 const uint8_t* from = scratch.data() + lines[s] * bpp;
-                uint8_t* to = bytes.data() + (int64_t(s) * height + y0) * bpp;
+                uint8_t* to = bytes + (int64_t(s) * height + y0) * bpp;
                 for (int r = 0; r < n; ++r)
                     std::memcpy(to + r * bpp, from + r * rowBytes, std::size_t(bpp));
             }
         }
     }
     out.sel = sel;
-    out.bytes = std::move(bytes);
+    out.block = std::move(owner);
+    out.data = bytes;
     out.kind = kind;
     out.width = width;
     out.height = height;

@@ -25,7 +25,8 @@ struct LineSelection {
 // each column as `height` consecutive pixels.
 struct HeldLines {
     std::shared_ptr<const LineSelection> sel;
-    FrameBytes bytes;
+    std::shared_ptr<const uint8_t> block; // keeps data alive; may be shared by a set's frames
+    const uint8_t* data = nullptr;
     PixelKind kind = PixelKind::None;
     int width = 0;
     int height = 0;
@@ -49,8 +50,15 @@ public:
 // Reads the selected lines of a width x height frame of `kind` from src.
 // Columns are cut from blocks of whole rows read into scratch, which the
 // caller may reuse from frame to frame.
+// into: heldLineBytes of memory owned by block to read into; null for memory
+// of the frame's own.
 bool readHeldLines(RowSource& src, PixelKind kind, int width, int height,
-                   const std::shared_ptr<const LineSelection>& sel, std::vector<uint8_t>& scratch, HeldLines& out);
+                   const std::shared_ptr<const LineSelection>& sel, std::vector<uint8_t>& scratch, HeldLines& out,
+                   uint8_t* into = nullptr, const std::shared_ptr<const uint8_t>& block = {});
+// Bytes the selected lines of such a frame take.
+int64_t heldLineBytes(PixelKind kind, int width, int height, const LineSelection& sel);
+// Memory for n bytes of held lines, from allocSharedBlock; null when it runs out.
+std::shared_ptr<uint8_t> heldLineBlock(std::size_t n);
 
 // Slices whose lines fit in `budget` bytes when each takes lineBytes: at
 // least 1, however small the budget.

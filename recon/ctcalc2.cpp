@@ -77,7 +77,7 @@ void CtCalc2::genResImage()
         scale.vmin = fft.min();
         scale.vmax = fft.max();
     }
-    image = makeResImage(fft.result().data(), fft.n(), scale, &image);
+    image = makeResImage(fft.result().data(), fft.n(), scale);
     imageReady = !image.isNull();
     emit resImageUpdated(image, scale.vmin, scale.vmax, !fixedScale, genAndDisp);
 }
@@ -157,7 +157,7 @@ void CtCalc2::setColorScale(ColorScale cs, bool fixed, bool redraw)
     if (!redraw || !resultValid)
         return;
     // The user's new range stays; only the picture follows it.
-    image = makeResImage(fft.result().data(), fft.n(), scale, &image);
+    image = makeResImage(fft.result().data(), fft.n(), scale);
     imageReady = !image.isNull();
     emit resImageUpdated(image, scale.vmin, scale.vmax, false, true);
 }

@@ -3,17 +3,12 @@
 #include "recon/bigbuffer.h"
 
 #include <cstdint>
-#include <utility>
 
-QImage makeResImage(const double* result, int n, const ColorScale& scale, QImage* reuse)
+QImage makeResImage(const double* result, int n, const ColorScale& scale)
 {
     if (!result || n <= 0)
         return QImage();
-    QImage img;
-    if (reuse && reuse->isDetached() && reuse->size() == QSize(n, n) && reuse->format() == QImage::Format_Grayscale8)
-        std::swap(img, *reuse);
-    else
-        img = QImage(n, n, QImage::Format_Grayscale8);
+    QImage img(n, n, QImage::Format_Grayscale8);
     if (img.isNull())
         return img;
     adviseHugePages(img.bits(), std::size_t(img.sizeInBytes()));

@@ -9,9 +9,8 @@
 
 // N x N 8-bit grey image of an N x N result (row z, column x), pixel (x, z)
 // at column x and row z, its level the colour scale's colorIndex. A null
-// image when there is no result. The pixels of *reuse are overwritten when
-// nobody else holds them (a worker's slices then fault in one image only).
-QImage makeResImage(const double* result, int n, const ColorScale& scale, QImage* reuse = nullptr);
+// image when there is no result.
+QImage makeResImage(const double* result, int n, const ColorScale& scale);
 
 // Colour scales cross from a panel's colour bar to its worker's thread.
 Q_DECLARE_METATYPE(ColorScale)

@@ -24,6 +24,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 "$build/tools/fenu2-phantom" -W 1024 -H 32 -n 720 -c 511.5 -o phantom > /dev/null
+# On disk before the runs, as a beam time's data are: otherwise the kernel
+# writes the fresh data set back while the first run reads it.
+sync
 
 cat > run.bat <<'EOF'
 ct_rot_ax_is_h            0

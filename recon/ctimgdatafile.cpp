@@ -1,6 +1,7 @@
 #include "recon/ctimgdatafile.h"
 
 #include "recon/bigbuffer.h"
+#include "recon/sixdigits.h"
 
 #include <QDebug>
 #include <QFile>
@@ -198,7 +199,59 @@ char* formatInt(std::int64_t n, char* out)
     return out + len;
 }
 
+// The text of six digits (first in the lowest byte, nd of them kept) with
+// decimal exponent d, as %g writes it.
+inline char* layOut(std::uint64_t digits, int nd, int d, bool negative, char* p)
+{
+    if (negative)
+        *p++ = '-';
+    if (d < -4 || d >= 6) {
+        p[0] = char(digits & 0xff);
+        if (nd > 1) {
+            p[1] = '.';
+            storeChars(p + 2, digits >> 8);
+            p += nd + 1;
+        } else {
+            p += 1;
+        }
+        return writeExponent(d, p);
+    }
+    if (d >= 0) {
+        storeChars(p, digits);
+        if (nd <= d + 1)
+            return p + d + 1;
+        p[d + 1] = '.';
+        storeChars(p + d + 2, digits >> (8 * (d + 1)));
+        return p + nd + 1;
+    }
+    // 0.000ddd: "0." and -d - 1 zeros before the digits
+    std::memcpy(p, "0.000000", 8);
+    storeChars(p + 1 - d, digits);
+    return p + 1 - d + nd;
+}
+
 } // namespace
+
+#if defined(__x86_64__)
+bool sixDigits8Available()
+{
+    static const bool yes = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")
+        && __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx512vl");
+    return yes;
+}
+#endif
+
+unsigned sixDigits8(const TextValues& in, double* v, SixDigits8* out)
+{
+#if defined(__x86_64__)
+    if (sixDigits8Available())
+        return sixDigits8Avx512(in, v, out);
+#endif
+    (void)in;
+    (void)v;
+    (void)out;
+    return 0;
+}
 
 char* formatDouble6(double v, char* out)
 {
@@ -238,32 +291,7 @@ char* formatDouble6(double v, char* out)
                                  | (twoDigits(q32 % 100) << 32);
     // Digits kept: up to the last one that is not '0' (the first never is).
     const int nd = (63 - __builtin_clzll(digits ^ 0x303030303030ull)) / 8 + 1;
-
-    if (negative)
-        *p++ = '-';
-    if (d < -4 || d >= 6) {
-        p[0] = char(digits & 0xff);
-        if (nd > 1) {
-            p[1] = '.';
-            storeChars(p + 2, digits >> 8);
-            p += nd + 1;
-        } else {
-            p += 1;
-        }
-        return writeExponent(d, p);
-    }
-    if (d >= 0) {
-        storeChars(p, digits);
-        if (nd <= d + 1)
-            return p + d + 1;
-        p[d + 1] = '.';
-        storeChars(p + d + 2, digits >> (8 * (d + 1)));
-        return p + nd + 1;
-    }
-    // 0.000ddd: "0." and -d - 1 zeros before the digits
-    std::memcpy(p, "0.000000", 8);
-    storeChars(p + 1 - d, digits);
-    return p + 1 - d + nd;
+    return layOut(digits, nd, d, negative, p);
 }
 
 namespace {
@@ -385,6 +413,11 @@ std::int64_t writeDataText(const MatrixView& result, const DataRegion& g, const 
     std::uint64_t lastBits = 0;
     char lastText[kDouble6Room] = {};
     int lastLen = -1;
+#if defined(__x86_64__)
+    const bool vectors = sixDigits8Available();
+#else
+    const bool vectors = false;
+#endif
 
     for (std::int64_t iz = 0; iz < nz; ++iz) {
         const std::int64_t z = zs + iz;
@@ -394,26 +427,47 @@ std::int64_t writeDataText(const MatrixView& result, const DataRegion& g, const 
         const std::size_t zTextLen = std::size_t(ze - zText);
         const bool rowInside = result.data && z >= 0 && z < result.rows;
         const double* row = rowInside ? result.data + std::size_t(z) * std::size_t(result.cols) : nullptr;
-        for (std::int64_t ix = 0; ix < nx; ++ix) {
-            const std::int64_t x = xs + ix;
-            double v = (row && x >= 0 && x < result.cols) ? row[x] : 0.0;
-            if (v > upper || v < lower)
-                v = 0.0;
-            v += offset;
-
-            std::memcpy(p, xText.data() + ix * kSlot, kSlot);
-            p += xTextLen[std::size_t(ix)];
-            std::memcpy(p, zText, kSlot);
-            p += zTextLen;
-            std::uint64_t bits;
-            std::memcpy(&bits, &v, sizeof bits);
-            if (lastLen < 0 || bits != lastBits) {
-                lastLen = int(formatDouble6(v, lastText) - lastText);
-                lastBits = bits;
+        // Eight values at a time: their digits on vector registers where
+        // the processor has them, the rest (zeros among them) one by one.
+        for (std::int64_t ix0 = 0; ix0 < nx; ix0 += 8) {
+            const int lanes = int(std::min<std::int64_t>(8, nx - ix0));
+            const std::int64_t x0 = xs + ix0;
+            double vals[8] = {};
+            SixDigits8 six;
+            unsigned settled = 0;
+            if (vectors && row && x0 >= 0 && x0 + lanes <= result.cols) {
+                settled = sixDigits8({row + x0, lanes, true, upper, lower, offset}, vals, &six);
+            } else {
+                for (int l = 0; l < lanes; ++l) {
+                    const std::int64_t x = x0 + l;
+                    double v = (row && x >= 0 && x < result.cols) ? row[x] : 0.0;
+                    if (v > upper || v < lower)
+                        v = 0.0;
+                    vals[l] = v + offset;
+                }
+                if (vectors)
+                    settled = sixDigits8({vals, lanes, false, 0, 0, 0}, vals, &six);
             }
-            std::memcpy(p, lastText, sizeof lastText);
-            p += lastLen;
-            *p++ = '\n';
+            for (int l = 0; l < lanes; ++l) {
+                const std::int64_t ix = ix0 + l;
+                std::memcpy(p, xText.data() + ix * kSlot, kSlot);
+                p += xTextLen[std::size_t(ix)];
+                std::memcpy(p, zText, kSlot);
+                p += zTextLen;
+                if ((settled >> l) & 1) {
+                    p = layOut(six.digits[l], six.kept[l], six.exponent[l], std::signbit(vals[l]), p);
+                } else {
+                    std::uint64_t bits;
+                    std::memcpy(&bits, &vals[l], sizeof bits);
+                    if (lastLen < 0 || bits != lastBits) {
+                        lastLen = int(formatDouble6(vals[l], lastText) - lastText);
+                        lastBits = bits;
+                    }
+                    std::memcpy(p, lastText, sizeof lastText);
+                    p += lastLen;
+                }
+                *p++ = '\n';
+            }
         }
     }
     return p - begin;

@@ -118,6 +118,18 @@ private slots:
                 first = QStringLiteral("%1 written as %2").arg(v, 0, 'g', 17).arg(got);
         }
         QVERIFY2(mismatches == 0, qPrintable(QStringLiteral("%1 mismatches, first %2").arg(mismatches).arg(first)));
+        // The data text writes them alike, eight at a time where it can.
+        const QVector<double> values = generatedValues(kind);
+        const int n = int(values.size());
+        const QList<QByteArray> lines = buildCtImgDataText({values.data(), 1, n}, {0, 0, double(n), 1},
+                                                           {HUGE_VAL, -HUGE_VAL, 0.0}).split('\n');
+        QCOMPARE(lines.size(), 6 + n + 1);
+        for (int i = 0; i < n; ++i) {
+            const QByteArray got = lines[6 + i].mid(lines[6 + i].lastIndexOf('\t') + 1);
+            if (got != textStreamText(values[i]) && mismatches++ == 0)
+                first = QStringLiteral("%1 written as %2 in the data text").arg(values[i], 0, 'g', 17).arg(got);
+        }
+        QVERIFY2(mismatches == 0, qPrintable(QStringLiteral("%1 mismatches, first %2").arg(mismatches).arg(first)));
     }
 
     void fileText_data()

@@ -55,6 +55,7 @@ int main(int argc, char** argv)
     body->runScheduler()->setCheckOnly(plan.checkOnly);
     body->setBandWiseLoading(plan.noWindow);
     body->sinogramPanel()->setCheckImageDrawn(!plan.noWindow);
+    body->setRunPicturesKept(!plan.noWindow);
     if (plan.loadBatch)
         body->batchLoad(plan.batchFile);
     // Nothing can close a window that is never shown: a window-less run ends

@@ -136,6 +136,9 @@ public:
     // A window-less run: one console line per finished slice and one at the
     // end of every reconstruction run.
     void setConsoleProgress(bool f) { consoleProgress = f; }
+    // Off in window-less runs: the panel of CT images would keep every
+    // slice's picture (4 MB at 2048) for a window nobody sees.
+    void setRunPicturesKept(bool f) { runPicturesKept = f; }
     // A window-less run's image set holds only the detector lines of the
     // slices a run reconstructs, band by band within the memory available
     // (configuration keys "band_memory", bytes, and "whole_frames" 1 to hold
@@ -385,6 +388,7 @@ private:
     bool batchEnded = false;
     bool interrupted = false;
     bool consoleProgress = false;
+    bool runPicturesKept = true;
     RunFaults faults; // file counts live in the saver
     bool slicesTimed = false;
     FileDialogSlot setupDlg;

@@ -300,7 +300,8 @@ void Body::changedAutoExec()
 
 void Body::ctImage(int no, QImage img)
 {
-    ctDisp->addImg(no, img);
+    if (runPicturesKept)
+        ctDisp->addImg(no, img);
 }
 
 

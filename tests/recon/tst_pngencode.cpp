@@ -109,6 +109,29 @@ private slots:
         QVERIFY2(bytes[-1].size() <= writerPng(img).size() * 1.05, qPrintable(QString::number(bytes[-1].size())));
         QVERIFY(encodePng(QImage()).isEmpty());
     }
+
+    // A picture's pixel memory serves again only once nobody holds it.
+    void picturesReuseMemory()
+    {
+        ColorScale cs;
+        auto picture = [&cs](double v) {
+            const std::vector<double> r(9 * 9, v);
+            return makeResImage(r.data(), 9, cs);
+        };
+        const QImage held = picture(0.25);
+        const QImage before = held.copy();
+        QImage next = picture(0.75);
+        QVERIFY(next.constBits() != held.constBits());
+        QVERIFY(next != held);
+        const uchar* freed = next.constBits();
+        next = QImage();
+        const QImage last = picture(0.5);
+        QCOMPARE(last.constBits(), freed);
+        const QImage other = picture(1.0);
+        QVERIFY(other.constBits() != last.constBits() && other.constBits() != held.constBits());
+        QCOMPARE(held, before);
+        QVERIFY(last != held);
+    }
 };
 
 QTEST_MAIN(TstPngEncode)

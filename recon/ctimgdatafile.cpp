@@ -436,6 +436,8 @@ std::int64_t writeDataText(const MatrixView& result, const DataRegion& g, const 
             SixDigits8 six;
             unsigned settled = 0;
             if (vectors && row && x0 >= 0 && x0 + lanes <= result.cols) {
+                // The result rows come from memory by now; ask for them early.
+                __builtin_prefetch(row + std::min<std::int64_t>(x0 + 64, result.cols - 1));
                 settled = sixDigits8({row + x0, lanes, true, upper, lower, offset}, vals, &six);
             } else {
                 for (int l = 0; l < lanes; ++l) {

@@ -1,6 +1,7 @@
 // The filtered-back-projection engine of one reconstruction owner (a worker
 // or the interactive panel): FFTW plans and buffers for one grid size, the
-// spectra and filtered rows of every projection, and the N x N result.
+// filtered rows of every projection (and their spectra for callers that go
+// row by row), and the N x N result.
 #pragma once
 
 #include "recon/backproject.h"

@@ -7,8 +7,10 @@
 
 // GCC 12 takes the undefined source of some masked intrinsics for an
 // uninitialised variable.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include <immintrin.h>
 

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
-#include <new>
 
 MipClasses::MipClasses(const QColor& a, const QColor& b)
 {
@@ -113,14 +112,13 @@ std::shared_ptr<MipLevelVolume> classify(const SliceStack& st, double thMin, dou
     if (available >= 0 && double(n) * 2 > double(available) / 2)
         return {};
     auto vol = std::make_shared<MipLevelVolume>(a, b);
-    vol->bytes = (n + 1) * sizeof(std::uint16_t); // the spare value: a two-byte read may fetch four
+    vol->bytes = n * sizeof(std::uint16_t);
     if (old && old.use_count() == 1 && old->bytes == vol->bytes)
         std::swap(vol->data, old->data);
     else
         vol->data = static_cast<std::uint16_t*>(bigAlloc(vol->bytes));
     if (!vol->data)
         return {};
-    vol->data[n] = 0;
     vol->ss = st.count(), vol->sw = st.width, vol->sh = st.height;
     for (int k = 0; k < st.count(); ++k)
         vol->slices.push_back(vol->data + plane * std::size_t(k));

@@ -70,7 +70,7 @@ private:
 struct MipLevelVolume {
     int ss = 0, sw = 0, sh = 0;
     MipClasses classes;
-    std::uint16_t* data = nullptr; // ss slices of sw x sh, and one spare value
+    std::uint16_t* data = nullptr; // ss slices of sw x sh
     std::size_t bytes = 0;
     std::vector<const std::uint16_t*> slices;
 

@@ -236,7 +236,6 @@ void TstMipCaster::kernelsAgree()
             classes.emplace_back();
             for (double v : sl.values)
                 classes.back().push_back(std::uint16_t(std::isnan(v) ? 0 : v));
-            classes.back().push_back(0);
         }
         for (const auto& c : classes)
             levels.push_back(c.data());

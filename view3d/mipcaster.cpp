@@ -337,7 +337,9 @@ bool emptySlab(const SliceStack& st, const MipTileJob& j, const double* hull, do
     const double slack = 2 + 1e-6 * hull[4];
     if (!(std::isfinite(xa) && std::isfinite(xb) && std::isfinite(ya) && std::isfinite(yb)))
         return false;
-    auto brick = [b](double at, int count) { return int(std::max(-1.0, std::min(double(count), std::floor(at / b)))); };
+    auto brick = [](double at, int count) {
+        return int(std::max(-1.0, std::min(double(count), std::floor(at / SliceStack::kBrick))));
+    };
     const int bx0 = std::max(0, brick(xa - slack, st.bricksX));
     const int bx1 = std::min(st.bricksX - 1, brick(xb + slack, st.bricksX));
     const int by0 = std::max(0, brick(ya - slack, st.bricksY));

@@ -9,7 +9,6 @@
 #include <array>
 #include <cmath>
 #include <atomic>
-#include <cstring>
 #include <limits>
 #include <mutex>
 
@@ -23,27 +22,17 @@ MipClasses::MipClasses(const QColor& a, const QColor& b)
         return s;
     };
     // Every component falls with the level, so "differs from the shades at
-    // the last step" holds from some level on; positive doubles order like
-    // their bits, which the search halves.
-    auto bits = [](double d) {
-        quint64 u;
-        std::memcpy(&u, &d, sizeof u);
-        return u;
-    };
-    auto fromBits = [](quint64 u) {
-        double d;
-        std::memcpy(&d, &u, sizeof d);
-        return d;
-    };
+    // the last step" holds from some level on; the search halves the doubles
+    // in their order.
     double at = std::numeric_limits<double>::denorm_min();
     std::array<int, 6> now = shades(at);
     while (shades(255.0) != now) {
-        quint64 lo = bits(at), hi = bits(255.0);
+        quint64 lo = orderKey(at), hi = orderKey(255.0);
         while (hi - lo > 1) {
             const quint64 mid = lo + (hi - lo) / 2;
-            (shades(fromBits(mid)) != now ? hi : lo) = mid;
+            (shades(fromOrderKey(mid)) != now ? hi : lo) = mid;
         }
-        at = fromBits(hi);
+        at = fromOrderKey(hi);
         steps.push_back(at);
         now = shades(at);
     }

@@ -135,14 +135,13 @@ private slots:
     }
 
     // After a first load and after a second (1000 x 600) one over the user's own choices.
+    // Each axis and each choice once.
     void newSetConditions_data()
     {
         QTest::addColumn<NewSetRow>("r");
-        const QList<double> v1{1023, 512, 1024, 2047}, h1{2047, 1024, 512, 1023};
-        QTest::newRow("vertical axis, kept") << NewSetRow{true, true, v1, {1023, 77, 33.5, 44}};
-        QTest::newRow("horizontal axis, kept") << NewSetRow{false, true, h1, {2047, 77, 33.5, 44}};
-        QTest::newRow("vertical axis, not kept") << NewSetRow{true, false, v1, {599, 300, 500, 999}};
-        QTest::newRow("horizontal axis, not kept") << NewSetRow{false, false, h1, {999, 500, 300, 599}};
+        QTest::newRow("vertical axis, kept") << NewSetRow{true, true, {1023, 512, 1024, 2047}, {1023, 77, 33.5, 44}};
+        QTest::newRow("horizontal axis, not kept")
+            << NewSetRow{false, false, {2047, 1024, 512, 1023}, {999, 500, 300, 599}};
     }
 
     void newSetConditions()

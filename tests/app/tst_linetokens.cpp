@@ -19,7 +19,6 @@ private slots:
         QTest::newRow("mixed quote kinds close each other") << "a 'b\" # c" << "a 'b\" " << " c" << false;
         QTest::newRow("first hash wins") << "a # b # c" << "a " << " b # c" << false;
         QTest::newRow("indented comment") << "\t  # DataRoot /a" << "\t  " << " DataRoot /a" << true;
-        QTest::newRow("blanks") << " \t " << " \t " << "" << true;
     }
 
     void comments()
@@ -42,8 +41,6 @@ private slots:
         QTest::addColumn<QString>("diagnostic");
         const QString open = QStringLiteral("In a line [%1] item is started from quote but not ended by quote");
         const QString close = QStringLiteral("In a line [%1] item is started from not quote but ended by quote");
-        QTest::newRow("leading blanks") << "   abc  def" << "abc" << "  def" << "";
-        QTest::newRow("quoted hugging next item") << "\"a\"b c" << "a" << "b c" << "";
         QTest::newRow("quote in the middle is text") << "a\"b c" << "a\"b" << " c" << "";
         QTest::newRow("unclosed quote") << "  \"a b  " << "a b  " << "" << open.arg("  \"a b  ");
         QTest::newRow("ends with quote") << "abc\" def" << "abc\"" << " def" << close.arg("abc\" def");

@@ -123,7 +123,7 @@ void TstMipCaster::sameAsReference_data()
     QTest::newRow("edge on: frames only") << CastRow{{1, 0, 0}, 90, false, true, false, 0.9, mid, {}, false};
     // Many rays per voxel: the rays are cast in many groups, some of them
     // only partly over the stack, some leaving it through its sides.
-    QTest::newRow("zoomed in, off mid, cut")
+    QTest::newRow("zoomed in, off centre, cut")
         << CastRow{{1, -2, 0.7}, 50, true, true, false, 0.12, {-9, 4, 3}, {}, false};
     // The cut plane facing away from the viewer, and lying along the view:
     // the slices that skip the cut's test sit at the other end of the rays, or nowhere.

@@ -7,9 +7,6 @@
 #include <QString>
 
 #include <cstddef>
-#include <functional>
-
-class QIODevice;
 
 enum class WriteFault { None, Open, Write, Rename };
 
@@ -18,16 +15,12 @@ enum class WriteFault { None, Open, Write, Rename };
 // (".<name>.<pid>-<n>.part").
 QString temporaryNameFor(const QString& path);
 
-// Writes path through fill, which writes the content into the device and
-// returns false when it could not. On any fault the temporary file is
-// removed and an existing file under path is left as it was. No fsync: the
-// guarantee is against a process that dies, not against the machine.
-WriteFault writeWholeFile(const QString& path, const std::function<bool(QIODevice&)>& fill);
-
 // How writeWholeBytes put a file on the disk.
 enum class WriteWay { Plain, Direct };
 
-// Writes the size bytes at data to path, whole or not at all as above.
+// Writes the size bytes at data to path. On any fault the temporary file is
+// removed and an existing file under path is left as it was. No fsync: the
+// guarantee is against a process that dies, not against the machine.
 // Large files whose bytes are page-aligned with room readable up to the end
 // of the last page bypass the page cache (O_DIRECT), which saves the kernel
 // copying them: the last page goes out whole and the file is cut back to

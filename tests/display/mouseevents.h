@@ -15,11 +15,11 @@ inline void wheel(QWidget* w, QPoint pos, int angleY, Qt::KeyboardModifiers m = 
     QApplication::sendEvent(w, &e);
 }
 
-// "p40,40s m100,70s r100,70": p/q press left/right, m move held, r release, h hover, d double-click;
-// w, v, b: wheel one notch forward, a quarter forward, one back; s, c, a after the position: Shift, Ctrl, Alt.
+// "p40,40s m100,70s r100,70": p/q press left/right, m move held, r release, h hover;
+// w, b: wheel one notch forward, one back; s, c, a after the position: Shift, Ctrl, Alt.
 inline void gesture(QWidget* w, const QString& script)
 {
-    static const QRegularExpression token(QStringLiteral("([pqmrhdwvb])(-?\\d+),(-?\\d+)([sca]*)"));
+    static const QRegularExpression token(QStringLiteral("([pqmrhwb])(-?\\d+),(-?\\d+)([sca]*)"));
     Qt::MouseButton held = Qt::NoButton;
     for (const QString& step : script.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QRegularExpressionMatch t = token.match(step);
@@ -28,18 +28,17 @@ inline void gesture(QWidget* w, const QString& script)
         for (const QChar c : t.captured(4))
             m |= c == 's' ? Qt::ShiftModifier : c == 'c' ? Qt::ControlModifier : Qt::AltModifier;
         const char k = t.captured(1).at(0).toLatin1();
-        if (k == 'w' || k == 'v' || k == 'b') {
-            wheel(w, at, k == 'w' ? 120 : k == 'v' ? 30 : -120, m);
+        if (k == 'w' || k == 'b') {
+            wheel(w, at, k == 'w' ? 120 : -120, m);
             continue;
         }
         if (k == 'p' || k == 'q')
             held = k == 'p' ? Qt::LeftButton : Qt::RightButton;
         const QEvent::Type type = k == 'p' || k == 'q' ? QEvent::MouseButtonPress
                                   : k == 'r'           ? QEvent::MouseButtonRelease
-                                  : k == 'd'           ? QEvent::MouseButtonDblClick
                                                        : QEvent::MouseMove;
-        const Qt::MouseButton button = k == 'd' ? Qt::LeftButton : k == 'm' || k == 'h' ? Qt::NoButton : held;
-        const Qt::MouseButtons down = k == 'r' || k == 'h' ? Qt::NoButton : k == 'd' ? Qt::LeftButton : held;
+        const Qt::MouseButton button = k == 'm' || k == 'h' ? Qt::NoButton : held;
+        const Qt::MouseButtons down = k == 'r' || k == 'h' ? Qt::NoButton : held;
         QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), button, down, m);
         QApplication::sendEvent(w, &e);
     }

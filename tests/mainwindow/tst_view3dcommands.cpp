@@ -3,6 +3,7 @@
 #include "app/fieldtext.h"
 #include "recon/ctimgdatafile.h"
 #include "tests/support/controlfixtures.h"
+#include "tests/support/itexfixture.h"
 #include "tests/support/testutil.h"
 #include "view3d/mipcaster.h"
 #include "view3d/slicedatas.h"
@@ -59,9 +60,7 @@ private slots:
         QStringList files;
         for (int k = 0; k < 6; ++k) {
             files << dir.filePath(QStringLiteral("s%1.dat").arg(k));
-            QFile f(files.last());
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(ballSlice(k));
+            QVERIFY(writeBytes(files.last(), ballSlice(k)));
         }
         QVERIFY(!writeTextFile(dir.filePath("other.txt"), "not a slice").isEmpty());
         const QString batch = writeTextFile(dir.filePath("view.bat"),

@@ -154,7 +154,6 @@ private slots:
         QTest::addColumn<QString>("obstacle"); // what is in the way, and where
         QTest::addColumn<QString>("diagnostic"); // empty: slice 42 is saved after all
         QTest::newRow("folder cannot be made") << "file bad" << "Can't create directory : %1/bad/00042 (T-00042.dat not saved)";
-        QTest::newRow("folder is /dev/full") << "devfull bad" << "Can't create directory : %1/bad/00042 (T-00042.dat not saved)";
         QTest::newRow("unwritable folder") << "unwritable bad/00042"
                                            << "Can't open data file for writing : %1/bad/00042/T-00042.dat";
         QTest::newRow("directory under the file's name") << "dir bad/00042/T-00042.dat"
@@ -173,14 +172,14 @@ private slots:
         QFETCH(QString, diagnostic);
         QTemporaryDir tmp;
         const QString root = tmp.path(), kind = obstacle.section(' ', 0, 0), where = tmp.filePath(obstacle.section(' ', 1));
-        if ((kind == "full" || kind == "devfull") && !QFile::exists("/dev/full"))
+        if (kind == "full" && !QFile::exists("/dev/full"))
             QSKIP("no /dev/full on this system");
         QVERIFY(QDir().mkpath(QFileInfo(where).path()));
         if (kind == "file")
             QVERIFY(QFile(where).open(QIODevice::WriteOnly));
         else if (kind == "dir" || kind == "fsize")
             QVERIFY(QDir().mkpath(where));
-        else if (kind == "devfull" || kind == "full")
+        else if (kind == "full")
             QVERIFY(QFile::link("/dev/full", where));
         else if (kind == "unwritable") // not even root may create files in /proc
             QVERIFY(QFile::link("/proc/self", where));
@@ -219,37 +218,6 @@ private slots:
             QVERIFY(!QFileInfo(root + "/bad/00042/T-00042." + ext).isFile() || diagnostic.isEmpty());
         QCOMPARE(leftovers(root), QStringList());
         QCOMPARE(SavingRecord::live(), liveBefore);
-    }
-
-    // The writer under the saver: a fault leaves the file that was there.
-    void wholeFileReplacesOrKeeps_data()
-    {
-        QTest::addColumn<QString>("fault"); // during the write
-        QTest::addColumn<int>("expected");
-        QTest::newRow("none: replaced") << "" << int(WriteFault::None);
-        QTest::newRow("content fails half-way") << "half" << int(WriteFault::Write);
-        QTest::newRow("folder removed while writing") << "rmdir" << int(WriteFault::Rename);
-    }
-    void wholeFileReplacesOrKeeps()
-    {
-        QFETCH(QString, fault);
-        QFETCH(int, expected);
-        QTemporaryDir tmp;
-        const QString dir = tmp.filePath("out"), path = dir + "/r.dat";
-        QVERIFY(QDir().mkpath(dir));
-        QVERIFY(!writeTextFile(path, "old\n").isEmpty());
-        const WriteFault got = writeWholeFile(path, [&](QIODevice& d) {
-            d.write("new, first half\n");
-            if (fault == "rmdir")
-                QDir(dir).removeRecursively();
-            return fault != "half" && d.write("second half\n") > 0;
-        });
-        QCOMPARE(int(got), expected);
-        if (fault == "rmdir")
-            QVERIFY(!QFileInfo::exists(dir));
-        else
-            QCOMPARE(fileBytes(path), QByteArray(fault.isEmpty() ? "new, first half\nsecond half\n" : "old\n"));
-        QCOMPARE(leftovers(tmp.path()), QStringList());
     }
 
     // Past the page cache or through it, the file holds exactly the bytes.

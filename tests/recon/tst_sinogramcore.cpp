@@ -182,7 +182,6 @@ private slots:
     void guessCorFindsTrueCentre_data()
     {
         QTest::addColumn<Guess>("c");
-        QTest::newRow("V 100.3 from 94") << Guess{true, 100.3, 208, 94.0, false, true};
         QTest::newRow("H 100.3 from 118, two coarse sweeps") << Guess{false, 100.3, 208, 118.0, false, true};
         QTest::newRow("V 100.3 noisy, no I0 or BG") << Guess{true, 100.3, 208, 103.0, true, false};
         QTest::newRow("H 163.75 noisy") << Guess{false, 163.75, 320, 160.0, true, true};

@@ -51,7 +51,20 @@ MipSet plainSet(const SliceStackPtr& st, double thMin, double thMax)
     return set;
 }
 
+// The view and the sets of a picture compared with the reference.
+struct CastRow {
+    Vec3 axis;
+    double degrees;
+    bool cut, twoSets, inverted;
+    double scale;
+    Vec3 shift;
+    Vec3 cutNormal; // zero: the viewing direction
+    bool hollow;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(CastRow)
 
 class TstMipCaster : public QObject
 {
@@ -102,72 +115,52 @@ void TstMipCaster::thresholdEdge()
 
 void TstMipCaster::sameAsReference_data()
 {
-    QTest::addColumn<Vec3>("axis");
-    QTest::addColumn<double>("degrees");
-    QTest::addColumn<bool>("cut");
-    QTest::addColumn<bool>("twoSets");
-    QTest::addColumn<bool>("inverted");
-    QTest::addColumn<double>("scale");
-    QTest::addColumn<Vec3>("shift");
-    QTest::addColumn<Vec3>("cutNormal"); // zero: the viewing direction
-    QTest::addColumn<bool>("hollow");
-    const Vec3 centre{1.5, -2.25, 0.5};
-    QTest::newRow("identity") << Vec3{} << 0.0 << false << false << false << 0.9 << centre << Vec3{} << false;
-    QTest::newRow("oblique, cut") << Vec3{1, 2, 0.5} << 35.0 << true << false << false << 0.9 << centre << Vec3{} << false;
-    QTest::newRow("oblique, two sets, cut") << Vec3{-1, 0.3, 2} << 60.0 << true << true << false << 0.9 << centre << Vec3{} << false;
-    QTest::newRow("steep, two sets") << Vec3{1, 1, 0} << 80.0 << false << true << false << 0.9 << centre << Vec3{} << false;
-    QTest::newRow("inverted thresholds, cut") << Vec3{0.2, 1, 0.1} << 20.0 << true << true << true << 0.9 << centre << Vec3{} << false;
-    QTest::newRow("edge on: frames only") << Vec3{1, 0, 0} << 90.0 << false << true << false << 0.9 << centre << Vec3{} << false;
+    QTest::addColumn<CastRow>("row");
+    const Vec3 mid{1.5, -2.25, 0.5};
+    QTest::newRow("oblique, cut") << CastRow{{1, 2, 0.5}, 35, true, false, false, 0.9, mid, {}, false};
+    QTest::newRow("inverted thresholds, cut")
+        << CastRow{{0.2, 1, 0.1}, 20, true, true, true, 0.9, mid, {}, false};
+    QTest::newRow("edge on: frames only") << CastRow{{1, 0, 0}, 90, false, true, false, 0.9, mid, {}, false};
     // Many rays per voxel: the rays are cast in many groups, some of them
     // only partly over the stack, some leaving it through its sides.
-    QTest::newRow("zoomed in, off centre, cut") << Vec3{1, -2, 0.7} << 50.0 << true << true << false << 0.12
-                                                << Vec3{-9, 4, 3} << Vec3{} << false;
+    QTest::newRow("zoomed in, off centre, cut")
+        << CastRow{{1, -2, 0.7}, 50, true, true, false, 0.12, {-9, 4, 3}, {}, false};
     // The cut plane facing away from the viewer, and lying along the view:
     // the slices that skip the cut's test sit at the other end of the rays, or nowhere.
-    QTest::newRow("cut facing away") << Vec3{1, 2, 0.5} << 35.0 << true << true << false << 0.9 << centre
-                                     << Vec3{0.3, -0.2, -1} << false;
-    QTest::newRow("cut along the view") << Vec3{0, 0, 1} << 20.0 << true << true << false << 0.9 << centre
-                                        << Vec3{0.6, 0.8, 0} << false;
+    QTest::newRow("cut facing away")
+        << CastRow{{1, 2, 0.5}, 35, true, true, false, 0.9, mid, {0.3, -0.2, -1}, false};
+    QTest::newRow("cut along the view")
+        << CastRow{{0, 0, 1}, 20, true, true, false, 0.9, mid, {0.6, 0.8, 0}, false};
     // Bricks of the first set hold no visible value: the rays pass over them.
-    QTest::newRow("hollow, oblique, cut") << Vec3{1, 2, 0.5} << 35.0 << true << true << false << 0.9 << centre << Vec3{}
-                                          << true;
-    QTest::newRow("hollow, steep, inverted") << Vec3{1, 1, 0} << 80.0 << false << true << true << 0.9 << centre
-                                             << Vec3{} << true;
-    QTest::newRow("hollow, zoomed in, cut facing away") << Vec3{1, -2, 0.7} << 50.0 << true << false << false << 0.12
-                                                        << Vec3{-9, 4, 3} << Vec3{0.3, -0.2, -1} << true;
-    QTest::newRow("zoomed in, steep") << Vec3{0.3, 1, 0} << 75.0 << false << true << true << 0.2 << Vec3{} << Vec3{} << false;
+    QTest::newRow("hollow, oblique, cut") << CastRow{{1, 2, 0.5}, 35, true, true, false, 0.9, mid, {}, true};
+    QTest::newRow("hollow, steep, inverted") << CastRow{{1, 1, 0}, 80, false, true, true, 0.9, mid, {}, true};
+    QTest::newRow("hollow, zoomed in, cut facing away")
+        << CastRow{{1, -2, 0.7}, 50, true, false, false, 0.12, {-9, 4, 3}, {0.3, -0.2, -1}, true};
 }
 
 void TstMipCaster::sameAsReference()
 {
-    QFETCH(Vec3, axis);
-    QFETCH(double, degrees);
-    QFETCH(bool, cut);
-    QFETCH(bool, twoSets);
-    QFETCH(bool, inverted);
-    QFETCH(double, scale);
-    QFETCH(Vec3, shift);
-    QFETCH(Vec3, cutNormal);
-    QFETCH(bool, hollow);
+    QFETCH(CastRow, row);
     MipCaster mc;
-    mc.width = scale < 0.5 ? 210 : 45;
-    mc.height = scale < 0.5 ? 170 : 38;
-    mc.view.turnAbout(axis, degrees);
-    mc.view.scale = scale;
-    mc.view.shift = shift;
-    MipSet a = plainSet(randomStack(30, 24, 20, 1, 0.0, hollow), inverted ? 9 : 1, inverted ? 1 : 9);
+    mc.width = row.scale < 0.5 ? 210 : 45;
+    mc.height = row.scale < 0.5 ? 170 : 38;
+    mc.view.turnAbout(row.axis, row.degrees);
+    mc.view.scale = row.scale;
+    mc.view.shift = row.shift;
+    MipSet a = plainSet(randomStack(30, 24, 20, 1, 0.0, row.hollow), row.inverted ? 9 : 1,
+                        row.inverted ? 1 : 9);
     MipSet b = plainSet(randomStack(16, 20, 12, 2, 0.05), 2, 11);
     for (MipSet* s : {&a, &b}) {
         s->showFrame = true;
-        s->showCSection = cut;
-        s->csNormal = cutNormal == Vec3{} ? mc.view.nz : cutNormal;
+        s->showCSection = row.cut;
+        s->csNormal = row.cutNormal == Vec3{} ? mc.view.nz : row.cutNormal;
         s->slider = 15;
     }
     b.alpha = 128;
     b.vColor = QColor(127, 0, 127);
     b.sColor = QColor(0, 127, 0);
     mc.sets << a;
-    if (twoSets)
+    if (row.twoSets)
         mc.sets << b;
     const QImage reference = referenceMipPicture(mc);
     // From the values, and from the colour classes of a settled view.

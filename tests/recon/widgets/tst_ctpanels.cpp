@@ -242,12 +242,8 @@ private slots:
     void checkImageRows_data()
     {
         QTest::addColumn<CheckRows>("c");
-        const QString plain = "0 1 2 3 4 5 0' 1' 2' 3' 4' 5'";
-        QTest::newRow("plain") << CheckRows{false, 0, -1, 180, plain};
-        QTest::newRow("offset 2") << CheckRows{false, 2, -1, 180, "2 3 4 5 0 1 2' 3' 4' 5' 0' 1'"};
         QTest::newRow("offset -1") << CheckRows{false, -1, -1, 180, "5 0 1 2 3 4 5' 0' 1' 2' 3' 4'"};
         QTest::newRow("alternating") << CheckRows{true, 0, -1, 180, "0 5' 1 4' 2 3' 3 2' 4 1' 5 0'"};
-        QTest::newRow("alternating, offset 1") << CheckRows{true, 1, -1, 180, "1 0' 2 5' 3 4' 4 3' 5 2' 0 1'"};
         QTest::newRow("360 degrees: half the images") << CheckRows{false, 0, -1, 360, "0 1 2 0' 1' 2'"};
         QTest::newRow("partial from image 4") << CheckRows{false, 0, 4, 180, "4 5 0 1 2 3 4' 5' 0' 1' 2' 3'"};
     }
@@ -296,7 +292,6 @@ private slots:
         QTest::addColumn<Run>("c");
         QTest::newRow("horizontal axis, one by one") << Run{false, false, 0, 0, false};
         QTest::newRow("partial 10 + 40, at once") << Run{true, true, 10, 40, true};
-        QTest::newRow("partial wrapping 50 + 30, one by one") << Run{true, true, 50, 30, false};
     }
     // Every multi-slice run and batch relies on the worker giving the panel's numbers.
     void panelAndWorkerGiveIdenticalNumbers()

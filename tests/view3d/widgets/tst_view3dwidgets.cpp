@@ -225,6 +225,7 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(rendered.count(), 2);
         QCOMPARE(v.projectionImage(), v.caster().render()); // the latest view
+        QVERIFY(!(v.caster().view.nz == ViewFrame().nz));   // which the turns reach
         QVERIFY(v.projectionImage().pixel(12, 8) != qRgb(255, 255, 255));
 
         v.form()->imgPixWidth_->setText("abc");
